@@ -1,0 +1,3 @@
+#include "sequencer/entry.h"
+
+int main() { return dqtestMain(); }
