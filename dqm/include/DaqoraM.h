@@ -28,21 +28,38 @@ extern "C" {
 #define DQM_MBFB_BUFFER_SIZE 1536
 
 /*
- * Error codes, each with its text. Codes below 1000 are conditions of the
- * device, codes from 1000 to 1999 the library's own, codes from 2000 up
- * device conditions that the library passes on unchanged.
+ * Error codes, each with its text. Codes below 1000 are stream conditions,
+ * codes from 1000 to 1999 the library's own, codes from 2000 up device
+ * error codes that the library passes on unchanged.
  */
-#define DQM_ERROR_TABLE(X)                                                              \
-    X(DQM_OK, 0, "no error")                                                            \
-    X(DQM_ERR_STREAM_ALREADY_RUNNING, 203, "a stream is already running")               \
-    X(DQM_ERR_INVALID_HANDLE, 1001, "handle is not open")                               \
-    X(DQM_ERR_INVALID_ARGUMENT, 1002, "invalid argument")                               \
-    X(DQM_ERR_UNKNOWN_DEVICE_TYPE, 1003, "unknown device type")                         \
-    X(DQM_ERR_UNKNOWN_CONNECTION_TYPE, 1004, "unknown connection type")                 \
-    X(DQM_ERR_UNKNOWN_CONFIG_NAME, 1005, "unknown library configuration name")          \
-    X(DQM_ERR_DEVICE_NOT_FOUND, 1010, "no device found")                                \
-    X(DQM_ERR_TCP_NOT_REACHABLE, 1227, "TCP device not reachable")                      \
+#define DQM_ERROR_TABLE(X)                                                                   \
+    X(DQM_OK, 0, "no error")                                                                 \
+    X(DQM_ERR_STREAM_ALREADY_RUNNING, 203, "a stream is already running")                    \
+    X(DQM_ERR_INVALID_HANDLE, 1001, "handle is not open")                                    \
+    X(DQM_ERR_INVALID_ARGUMENT, 1002, "invalid argument")                                    \
+    X(DQM_ERR_UNKNOWN_DEVICE_TYPE, 1003, "unknown device type")                              \
+    X(DQM_ERR_UNKNOWN_CONNECTION_TYPE, 1004, "unknown connection type")                      \
+    X(DQM_ERR_UNKNOWN_CONFIG_NAME, 1005, "unknown library configuration name")               \
+    X(DQM_ERR_NOT_SUPPORTED, 1006, "operation not supported on this connection")             \
+    X(DQM_ERR_DEVICE_NOT_FOUND, 1010, "no device found")                                     \
+    X(DQM_ERR_REQUEST_MALFORMED, 1020, "request length or frames are malformed")             \
+    X(DQM_ERR_REPLY_TRUNCATED, 1021, "reply shorter than its header or length field")        \
+    X(DQM_ERR_REPLY_WRONG_FUNCTION, 1022, "reply carries another function code")             \
+    X(DQM_ERR_REPLY_WRONG_LENGTH, 1023, "reply length differs from what the request asks")   \
+    X(DQM_ERR_REPLY_WRONG_TRANSACTION, 1024, "reply answers another transaction")            \
+    X(DQM_ERR_CONNECTION_LOST, 1030, "connection to the device lost")                        \
+    X(DQM_ERR_TIMEOUT, 1031, "device did not answer in time")                                \
+    X(DQM_ERR_ILLEGAL_FUNCTION, 1101, "device exception: illegal function")                  \
+    X(DQM_ERR_ILLEGAL_ADDRESS, 1102, "device exception: illegal data address")               \
+    X(DQM_ERR_ILLEGAL_VALUE, 1103, "device exception: illegal data value")                   \
+    X(DQM_ERR_DEVICE_FAILURE, 1104, "device exception: device failure")                      \
+    X(DQM_ERR_TCP_NOT_REACHABLE, 1227, "TCP device not reachable")                           \
     X(DQM_ERR_FLASH_READ_RETRY, 2358, "flash busy, read the chunk again")
+
+/* A device exception without a device error code of its own becomes
+ * DQM_ERR_EXCEPTION_BASE + the exception code; one that carries a device
+ * error code (2000 and up) returns that code unchanged. */
+#define DQM_ERR_EXCEPTION_BASE 1100
 
 #define DQM_ERROR_ENUMERATOR(name, code, text) name = code,
 enum DQM_ErrorCode { DQM_ERROR_TABLE(DQM_ERROR_ENUMERATOR) };

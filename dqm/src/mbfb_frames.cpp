@@ -1,0 +1,68 @@
+#include "mbfb_frames.h"
+
+#include "DaqoraM.h"
+
+namespace dqm {
+
+std::uint16_t readU16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
+}
+
+void writeU16(std::uint8_t* bytes, std::uint16_t value) {
+    bytes[0] = static_cast<std::uint8_t>(value >> 8);
+    bytes[1] = static_cast<std::uint8_t>(value);
+}
+
+std::int32_t measureRequest(const std::uint8_t* buffer, std::size_t bufferSize, std::size_t& requestLength,
+                            std::size_t& expectedReply) {
+    if (bufferSize < kHeaderSize) return DQM_ERR_REQUEST_MALFORMED;
+    requestLength = 6u + readU16(buffer + 4);
+    if (requestLength < kHeaderSize || requestLength > bufferSize) return DQM_ERR_REQUEST_MALFORMED;
+    if (buffer[7] != kFeedbackFunction) return DQM_ERR_REQUEST_MALFORMED;
+
+    // Frames: write flag, address (2 bytes), register count; a write carries
+    // its data right after its frame, a read adds its data to the reply.
+    expectedReply = kHeaderSize;
+    std::size_t at = kHeaderSize;
+    while (at < requestLength) {
+        if (requestLength - at < 4) return DQM_ERR_REQUEST_MALFORMED;
+        const bool isWrite = buffer[at] == 1;
+        const std::size_t dataBytes = 2u * buffer[at + 3];
+        at += 4;
+        if (isWrite) {
+            if (requestLength - at < dataBytes) return DQM_ERR_REQUEST_MALFORMED;
+            at += dataBytes;
+        } else {
+            expectedReply += dataBytes;
+        }
+    }
+    if (expectedReply > bufferSize) return DQM_ERR_REQUEST_MALFORMED;
+    return DQM_OK;
+}
+
+std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint8_t>& reply,
+                        std::size_t expectedReply) {
+    if (reply.size() < 6) return DQM_ERR_REPLY_TRUNCATED;
+    const std::size_t declared = 6u + readU16(reply.data() + 4);
+    if (reply.size() < declared) return DQM_ERR_REPLY_TRUNCATED;
+    if (reply.size() > declared) return DQM_ERR_REPLY_WRONG_LENGTH;
+    if (readU16(reply.data()) != readU16(request) || readU16(reply.data() + 2) != 0)
+        return DQM_ERR_REPLY_WRONG_TRANSACTION;
+    if (reply.size() < kHeaderSize) return DQM_ERR_REPLY_TRUNCATED;
+
+    const std::uint8_t function = reply[7];
+    if (function == (kFeedbackFunction | kExceptionFlag)) {
+        // Exception: code, then (from a Z6) a 16-bit device error code.
+        if (reply.size() < kHeaderSize + 1) return DQM_ERR_REPLY_TRUNCATED;
+        if (reply.size() >= kHeaderSize + 3) {
+            const std::uint16_t deviceCode = readU16(reply.data() + kHeaderSize + 1);
+            if (deviceCode != 0) return deviceCode;
+        }
+        return DQM_ERR_EXCEPTION_BASE + reply[kHeaderSize];
+    }
+    if (function != kFeedbackFunction) return DQM_ERR_REPLY_WRONG_FUNCTION;
+    if (reply.size() != expectedReply) return DQM_ERR_REPLY_WRONG_LENGTH;
+    return DQM_OK;
+}
+
+}  // namespace dqm
