@@ -1,0 +1,54 @@
+// One simulated Daqora Z6: its registers, its flash and the Modbus server
+// that answers the station, set up from a scenario.
+#pragma once
+
+#include "platform/clock.h"
+#include "z6/flash.h"
+#include "z6/flash_window.h"
+#include "z6/modbus_server.h"
+#include "z6/register_map.h"
+#include "z6/scenario.h"
+#include "z6/state_store.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace z6 {
+
+class Z6Model {
+public:
+    Z6Model(const Scenario& scenario, platform::Clock& clock);
+    Z6Model(const Z6Model&) = delete;
+    Z6Model& operator=(const Z6Model&) = delete;
+
+    // A Modbus TCP request ADU in, the reply ADU out (functions 3, 16, 76).
+    std::vector<std::uint8_t> handleRequest(const std::uint8_t* request, std::size_t length);
+
+    Flash& flash() { return flash_; }
+    const Flash& flash() const { return flash_; }
+    RegisterMap& registers() { return registers_; }
+    const RegisterMap& registers() const { return registers_; }
+    const Scenario& scenario() const { return scenario_; }
+    platform::Clock& clock() { return clock_; }
+
+    // The flash and the persistent registers. Throws StateError.
+    void saveState(const std::filesystem::path& dir) const;
+    // Makes the device what dir holds; what dir lacks is factory-new (flash
+    // erased, settings as at construction). On an error nothing changes.
+    void loadState(const std::filesystem::path& dir);
+
+private:
+    RegisterValues persistentValues() const;
+
+    Scenario scenario_;
+    platform::Clock& clock_;
+    Flash flash_;
+    RegisterMap registers_;
+    FlashWindow flashWindow_;
+    ModbusServer server_;
+    RegisterValues factorySettings_;
+};
+
+}  // namespace z6

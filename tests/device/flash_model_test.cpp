@@ -1,0 +1,125 @@
+// Flash access against the Z6 model: what each operation costs in
+// transactions, and that updates always leave the flash as a plain array of
+// bytes would be.
+#include "device/flash.h"
+
+#include "inprocess_bus.h"
+#include "platform/virtual_clock.h"
+#include "z6/flash.h"
+#include "z6/scenario.h"
+#include "z6/z6_model.h"
+
+#include "DaqoraM.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+class FlashOnModel : public ::testing::Test {
+protected:
+    FlashOnModel() : model(z6::loadScenario("healthy-pro"), clock) {
+        bus.plugUsb(model);
+        EXPECT_EQ(DQM_OpenS("DQM_dtZ6", "DQM_ctUSB", "DQM_idANY", &handle), DQM_OK);
+    }
+    ~FlashOnModel() override { DQM_Close(handle); }
+
+    // Transactions the next call costs.
+    template <class Call>
+    std::uint64_t cost(Call call) {
+        const std::uint64_t before = bus.exchanges();
+        EXPECT_EQ(call(), 0);
+        return bus.exchanges() - before;
+    }
+
+    std::vector<std::uint8_t> deviceBytes(std::uint32_t address, std::uint32_t length) {
+        return model.flash().read(address, length);
+    }
+
+    platform::VirtualClock clock;
+    z6::Z6Model model;
+    z6::InProcessBus bus;
+    std::int32_t handle = 0;
+};
+
+constexpr std::uint32_t kPage = 0x3C4000;  // calibration constants
+const std::uint32_t kKey = flash::kCalibration.key;
+
+TEST_F(FlashOnModel, TransactionCostsOfReadsAndUpdates) {
+    std::uint8_t page[kFlashPageSize];
+    EXPECT_EQ(cost([&] { return flashRead(handle, kKey, kPage, kFlashPageSize, page); }), 129u);
+
+    const std::uint8_t cleared[] = {0x12, 0x34};
+    EXPECT_EQ(cost([&] { return flashUpdate(handle, kKey, kPage + 10, 2, cleared); }), 129u + 128u);
+    EXPECT_EQ(cost([&] { return flashUpdate(handle, kKey, kPage + 10, 2, cleared); }), 129u);  // unchanged
+
+    const std::uint8_t setsABit[] = {0x13, 0x34};
+    EXPECT_EQ(cost([&] { return flashUpdate(handle, kKey, kPage + 10, 2, setsABit); }), 129u + 1u + 128u);
+    EXPECT_EQ(deviceBytes(kPage + 9, 4), (std::vector<std::uint8_t>{0xFF, 0x13, 0x34, 0xFF}));
+}
+
+TEST_F(FlashOnModel, WriteThenReadBackAtTheProvisioningRecord) {
+    const std::uint8_t serial[12] = {'4', '7', '1', '1', 0, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(flashWrite(handle, flash::kProvisioning.key, 0x3C3000, 12, serial), 0);
+    std::uint8_t back[32];
+    ASSERT_EQ(flashRead(handle, flash::kProvisioning.key, 0x3C3000, 32, back), 0);
+    EXPECT_EQ(std::memcmp(back, serial, 12), 0);
+    EXPECT_EQ(back[12], 0xFF);
+}
+
+TEST_F(FlashOnModel, AWrongKeyFailsAndLeavesTheFlashUntouched) {
+    const std::vector<std::uint8_t> before = deviceBytes(kPage, kFlashPageSize);
+    const std::uint8_t data[2] = {0, 0};
+    std::uint8_t page[kFlashPageSize];
+    EXPECT_NE(flashRead(handle, flash::kProvisioning.key, kPage, kFlashPageSize, page), 0);
+    EXPECT_NE(flashErase(handle, flash::kProvisioning.key, kPage), 0);
+    EXPECT_NE(flashWrite(handle, flash::kProvisioning.key, kPage, 2, data), 0);
+    EXPECT_NE(flashUpdate(handle, flash::kProvisioning.key, kPage, 2, data), 0);
+    EXPECT_EQ(deviceBytes(kPage, kFlashPageSize), before);
+}
+
+// Many updates of random ranges inside random pages, applied to the device
+// and to a plain array: the two always agree, and nothing outside the range
+// ever changes.
+TEST_F(FlashOnModel, RandomUpdatesAgreeWithAPlainArray) {
+    struct Area {
+        std::uint32_t start;
+        std::uint32_t pages;
+        std::uint32_t key;
+    } const areas[] = {
+        {flash::kProvisioning.start, 1, flash::kProvisioning.key},
+        {flash::kCalibration.start, 2, flash::kCalibration.key},
+        {flash::kCalibrationLog.start, 1, flash::kCalibrationLog.key},
+    };
+    const std::uint32_t first = flash::kProvisioning.start;
+    const std::uint32_t span = flash::kCalibrationLog.start + kFlashPageSize - first;
+    std::vector<std::uint8_t> reference = deviceBytes(first, span);
+
+    const unsigned seed = 20261211;
+    std::mt19937 random(seed);
+    const auto pick = [&](std::uint32_t below) { return static_cast<std::uint32_t>(random() % below); };
+    for (int round = 0; round < 120; ++round) {
+        const Area& area = areas[pick(3)];
+        const std::uint32_t page = area.start + kFlashPageSize * pick(area.pages);
+        const std::uint32_t offset = pick(kFlashPageSize);
+        const std::uint32_t length = 1 + pick(std::min<std::uint32_t>(kFlashPageSize - offset, 96));
+        std::uint8_t* target = reference.data() + (page + offset - first);
+        std::vector<std::uint8_t> data(length);
+        for (std::uint32_t i = 0; i < length; ++i) {
+            // Mostly values that only clear bits, sometimes any value.
+            const auto noise = static_cast<std::uint8_t>(random());
+            data[i] = pick(4) == 0 ? noise : static_cast<std::uint8_t>(target[i] & noise);
+        }
+        ASSERT_EQ(flashUpdate(handle, area.key, page + offset, length, data.data()), 0)
+            << "seed " << seed << " round " << round;
+        std::memcpy(target, data.data(), length);
+        ASSERT_EQ(deviceBytes(first, span), reference) << "seed " << seed << " round " << round;
+    }
+    // Outside the areas updated, the flash is still erased.
+    EXPECT_EQ(deviceBytes(0x3C8000, kFlashPageSize), std::vector<std::uint8_t>(kFlashPageSize, 0xFF));
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+// Helpers for the Z6 model tests: requests and replies as hex text, a
+// function-76 request builder and a scratch directory.
+#pragma once
+
+#include "platform/virtual_clock.h"
+#include "z6/z6_model.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim_test {
+
+// "12 34 0a" -> {0x12, 0x34, 0x0A}; spaces are ignored.
+inline std::vector<std::uint8_t> hex(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    std::string digits;
+    for (char c : text) {
+        if (c == ' ') continue;
+        digits += c;
+        if (digits.size() == 2) {
+            bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits, nullptr, 16)));
+            digits.clear();
+        }
+    }
+    if (!digits.empty()) throw std::invalid_argument("odd number of hex digits");
+    return bytes;
+}
+
+// {0x12, 0x34} -> "12 34", so that a failing comparison shows the wire.
+inline std::string hexText(const std::vector<std::uint8_t>& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
+inline std::vector<std::uint8_t> u32Bytes(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+            static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+}
+
+// A function-76 request, frame by frame (transaction id 0x0001, unit 1).
+class Feedback {
+public:
+    Feedback& write(std::uint16_t address, const std::vector<std::uint8_t>& data) {
+        frame(1, address, static_cast<std::uint8_t>(data.size() / 2));
+        pdu_.insert(pdu_.end(), data.begin(), data.end());
+        return *this;
+    }
+    Feedback& writeU32(std::uint16_t address, std::uint32_t value) { return write(address, u32Bytes(value)); }
+    Feedback& read(std::uint16_t address, std::uint8_t count) {
+        frame(0, address, count);
+        return *this;
+    }
+    std::vector<std::uint8_t> bytes() const {
+        const std::size_t length = 2 + pdu_.size();
+        std::vector<std::uint8_t> adu = {0x00, 0x01, 0x00, 0x00, static_cast<std::uint8_t>(length >> 8),
+                                         static_cast<std::uint8_t>(length), 0x01, 0x4C};
+        adu.insert(adu.end(), pdu_.begin(), pdu_.end());
+        return adu;
+    }
+
+private:
+    void frame(std::uint8_t kind, std::uint16_t address, std::uint8_t count) {
+        pdu_.insert(pdu_.end(), {kind, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
+                                 count});
+    }
+    std::vector<std::uint8_t> pdu_;
+};
+
+inline std::string send(z6::Z6Model& model, const std::vector<std::uint8_t>& request) {
+    return hexText(model.handleRequest(request.data(), request.size()));
+}
+
+// The reply to a Feedback request that succeeded: the header, then data.
+inline std::string feedbackReply(std::string_view data) {
+    const std::size_t length = 2 + hex(data).size();
+    return hexText({0x00, 0x01, 0x00, 0x00, static_cast<std::uint8_t>(length >> 8),
+                    static_cast<std::uint8_t>(length), 0x01, 0x4C}) +
+           (data.empty() ? "" : " " + std::string(data));
+}
+
+// The exception reply to a Feedback request: exception code, device error.
+inline std::string feedbackException(std::uint8_t exception, std::uint16_t deviceError) {
+    return hexText({0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x01, 0xCC, exception,
+                    static_cast<std::uint8_t>(deviceError >> 8), static_cast<std::uint8_t>(deviceError)});
+}
+
+// A fresh directory, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "z6-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    void write(const std::string& name, std::string_view content) const {
+        std::ofstream(path_ / name, std::ios::binary) << content;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace sim_test

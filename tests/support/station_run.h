@@ -1,0 +1,47 @@
+// A whole station run in process: the complete TestSuite with the given
+// station flags, against a Z6 model loaded with a named scenario, on a
+// virtual clock. Every sleep is virtual, so a full run takes milliseconds.
+#pragma once
+
+#include "sequencer/result_state.h"
+#include "sequencer/station_flags.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace z6 {
+class Z6Model;
+}
+
+namespace testing_support {
+
+struct StationRow {
+    std::string name;
+    ResultState state;
+    std::string details;
+};
+
+struct StationRun {
+    std::vector<StationRow> rows;
+    std::string overallResult;
+    std::string console;
+    std::uint64_t virtualMs = 0;     // time the station spent, on its clock
+    std::uint64_t transactions = 0;  // requests the device answered
+
+    // The row with this step name; fails the test when there is none.
+    const StationRow& row(const std::string& name) const;
+    bool has(const std::string& name) const;
+};
+
+struct StationOptions {
+    std::uint32_t stationFlags = flags::kDefault;
+    // Runs on the model after the scenario is loaded, before the station
+    // starts: for a state a scenario cannot express.
+    std::function<void(z6::Z6Model&)> prepare;
+};
+
+StationRun runStation(const std::string& scenario, const StationOptions& options = {});
+
+}  // namespace testing_support
