@@ -66,19 +66,17 @@ void encodeWriteData(const MbfbOperation& op, std::uint8_t* out) {
             }
             break;
         case kMbfbU32:
-            for (std::size_t k = 0; k < values32; ++k) {
-                std::uint32_t value;
-                std::memcpy(&value, op.u32View + k, sizeof value);
-                putU32(out + 4 * k, value);
-            }
-            break;
-        case kMbfbF32:
+        case kMbfbF32: {
+            // Floats go as their bit patterns, taken from f32View.
+            const void* values = op.dataType == kMbfbU32 ? static_cast<const void*>(op.u32View)
+                                                         : static_cast<const void*>(op.f32View);
             for (std::size_t k = 0; k < values32; ++k) {
                 std::uint32_t bits;
-                std::memcpy(&bits, op.f32View + k, sizeof bits);
+                std::memcpy(&bits, static_cast<const std::uint8_t*>(values) + 4 * k, sizeof bits);
                 putU32(out + 4 * k, bits);
             }
             break;
+        }
         default:  // no data: the bytes stay zero
             break;
     }

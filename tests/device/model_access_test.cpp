@@ -1,7 +1,8 @@
-// Flash access against the Z6 model: what each operation costs in
-// transactions, and that updates always leave the flash as a plain array of
-// bytes would be.
+// The station's device access against the Z6 model, through the device
+// library: what flash operations cost in transactions, that updates always
+// leave the flash as a plain array of bytes would be, and address reads.
 #include "device/flash.h"
+#include "device/registers.h"
 
 #include "inprocess_bus.h"
 #include "platform/virtual_clock.h"
@@ -19,13 +20,13 @@
 
 namespace {
 
-class FlashOnModel : public ::testing::Test {
+class DeviceModel : public ::testing::Test {
 protected:
-    FlashOnModel() : model(z6::loadScenario("healthy-pro"), clock) {
+    explicit DeviceModel(const char* scenario = "healthy-pro") : model(z6::loadScenario(scenario), clock) {
         bus.plugUsb(model);
         EXPECT_EQ(DQM_OpenS("DQM_dtZ6", "DQM_ctUSB", "DQM_idANY", &handle), DQM_OK);
     }
-    ~FlashOnModel() override { DQM_Close(handle); }
+    ~DeviceModel() override { DQM_Close(handle); }
 
     // Transactions the next call costs.
     template <class Call>
@@ -48,7 +49,7 @@ protected:
 constexpr std::uint32_t kPage = 0x3C4000;  // calibration constants
 const std::uint32_t kKey = flash::kCalibration.key;
 
-TEST_F(FlashOnModel, TransactionCostsOfReadsAndUpdates) {
+TEST_F(DeviceModel, TransactionCostsOfReadsAndUpdates) {
     std::uint8_t page[kFlashPageSize];
     EXPECT_EQ(cost([&] { return flashRead(handle, kKey, kPage, kFlashPageSize, page); }), 129u);
 
@@ -61,7 +62,7 @@ TEST_F(FlashOnModel, TransactionCostsOfReadsAndUpdates) {
     EXPECT_EQ(deviceBytes(kPage + 9, 4), (std::vector<std::uint8_t>{0xFF, 0x13, 0x34, 0xFF}));
 }
 
-TEST_F(FlashOnModel, WriteThenReadBackAtTheProvisioningRecord) {
+TEST_F(DeviceModel, WriteThenReadBackAtTheProvisioningRecord) {
     const std::uint8_t serial[12] = {'4', '7', '1', '1', 0, 0, 0, 0, 0, 0, 0, 0};
     ASSERT_EQ(flashWrite(handle, flash::kProvisioning.key, 0x3C3000, 12, serial), 0);
     std::uint8_t back[32];
@@ -70,7 +71,7 @@ TEST_F(FlashOnModel, WriteThenReadBackAtTheProvisioningRecord) {
     EXPECT_EQ(back[12], 0xFF);
 }
 
-TEST_F(FlashOnModel, AWrongKeyFailsAndLeavesTheFlashUntouched) {
+TEST_F(DeviceModel, AWrongKeyFailsAndLeavesTheFlashUntouched) {
     const std::vector<std::uint8_t> before = deviceBytes(kPage, kFlashPageSize);
     const std::uint8_t data[2] = {0, 0};
     std::uint8_t page[kFlashPageSize];
@@ -84,7 +85,7 @@ TEST_F(FlashOnModel, AWrongKeyFailsAndLeavesTheFlashUntouched) {
 // Many updates of random ranges inside random pages, applied to the device
 // and to a plain array: the two always agree, and nothing outside the range
 // ever changes.
-TEST_F(FlashOnModel, RandomUpdatesAgreeWithAPlainArray) {
+TEST_F(DeviceModel, RandomUpdatesAgreeWithAPlainArray) {
     struct Area {
         std::uint32_t start;
         std::uint32_t pages;
@@ -120,6 +121,29 @@ TEST_F(FlashOnModel, RandomUpdatesAgreeWithAPlainArray) {
     }
     // Outside the areas updated, the flash is still erased.
     EXPECT_EQ(deviceBytes(0x3C8000, kFlashPageSize), std::vector<std::uint8_t>(kFlashPageSize, 0xFF));
+}
+
+TEST_F(DeviceModel, AddressReadGivesTheRegisterAsADouble) {
+    std::uint32_t options = 0;
+    ASSERT_EQ(readAddressU32(handle, 60010, &options), 0);
+    EXPECT_EQ(options, 1u);  // the Pro option
+    double productId = 0.0;
+    ASSERT_EQ(DQM_eReadAddress(handle, 60000, 1, &productId), 0);
+    EXPECT_EQ(productId, 0x40E00000);  // the bits of 7.0f
+    EXPECT_EQ(DQM_eReadAddress(handle, 12345, 1, &productId), DQM_ERR_ILLEGAL_ADDRESS);
+}
+
+class BusyFlashModel : public DeviceModel {
+protected:
+    BusyFlashModel() : DeviceModel("flash-read-busy") {}
+};
+
+TEST_F(BusyFlashModel, ReadRestartsUntilTheChunksComeThrough) {
+    const std::uint8_t data[4] = {1, 2, 3, 4};
+    ASSERT_EQ(flashUpdate(handle, kKey, kPage, 4, data), 0);
+    std::uint8_t back[32];
+    ASSERT_EQ(flashRead(handle, kKey, kPage, 32, back), 0);
+    EXPECT_EQ(std::memcmp(back, data, 4), 0);
 }
 
 }  // namespace
