@@ -17,6 +17,11 @@ namespace dqm {
 
 enum class ConnectionType { Usb, Tcp };
 
+// A handle survives a device restart: while its device is away, a request
+// waits up to this long for it to come back (and the transport reconnects)
+// before it fails with DQM_ERR_CONNECTION_LOST.
+constexpr int kReconnectWindowMs = 10000;
+
 // One open connection to one device.
 class Link {
 public:

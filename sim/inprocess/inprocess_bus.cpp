@@ -14,12 +14,26 @@ public:
 
     std::int32_t exchange(const std::uint8_t* request, std::size_t length, std::vector<std::uint8_t>& reply) override {
         if (slot_->model == nullptr) return DQM_ERR_CONNECTION_LOST;  // unplugged
+        if (!waitUntilHere(*slot_->model)) return DQM_ERR_CONNECTION_LOST;
         ++*exchanges_;
         reply = slot_->model->handleRequest(request, length);
         return DQM_OK;
     }
 
 private:
+    // A device that is restarting is waited for, on its own clock, as the
+    // library waits for a real one to come back.
+    static bool waitUntilHere(Z6Model& model) {
+        int waitedMs = 0;
+        while (!model.available()) {
+            const std::uint32_t away = model.awayForMs();
+            if (waitedMs + static_cast<int>(away) > dqm::kReconnectWindowMs) return false;
+            model.clock().sleepMs(away);
+            waitedMs += static_cast<int>(away);
+        }
+        return true;
+    }
+
     std::shared_ptr<DeviceSlot> slot_;
     std::shared_ptr<std::uint64_t> exchanges_;
 };

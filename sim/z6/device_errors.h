@@ -15,7 +15,8 @@ namespace z6 {
     X(FlashRangeLeavesRegion, 2352, "flash range runs past the end of its region")                  \
     X(FlashEraseNotPageAligned, 2353, "erase address is not the start of a 4 KB page")              \
     X(FlashProgramLengthInvalid, 2354, "program data must be an even number of bytes from 2 to 32") \
-    X(FlashReadBusy, 2358, "flash busy: read the chunk again")
+    X(FlashReadBusy, 2358, "flash busy: read the chunk again")                                      \
+    X(RestartKeyInvalid, 2360, "restart request without the restart key")
 
 #define Z6_DEVICE_ERROR_ENUMERATOR(name, code, text) name = code,
 enum class DeviceError : std::uint16_t { Z6_DEVICE_ERROR_TABLE(Z6_DEVICE_ERROR_ENUMERATOR) };

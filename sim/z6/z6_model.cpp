@@ -1,12 +1,16 @@
 #include "z6/z6_model.h"
 
+#include "z6/byte_order.h"
 #include "z6/z6_registers.h"
+
+#include <algorithm>
 
 namespace z6 {
 
 Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
     : scenario_(scenario),
       clock_(clock),
+      power_(clock),
       registers_(z6RegisterTable()),
       flashWindow_(flash_, registers_, scenario.faults.flashReadBusy),
       server_(registers_) {
@@ -19,10 +23,55 @@ Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
     registers_.setU32(reg::kFlashChipId, identity.flashChipId);
     registers_.setU32(reg::kFlashFlags, identity.flashFlags);
     factorySettings_ = persistentValues();
+
+    // The reply to a restart request still goes out; the device leaves after it.
+    registers_.onWrite(reg::kRestart, [this](std::span<const std::uint8_t> data) {
+        if (loadU32(data.data()) != reg::kRestartKey) return DeviceError::RestartKeyInvalid;
+        power_.goAway(kRestartAwayMs);
+        return DeviceError::None;
+    });
+    registers_.onWrite(reg::kSoftReset, [this](std::span<const std::uint8_t>) {
+        power_.goAway(kSoftResetAwayMs);
+        return DeviceError::None;
+    });
+    boot();
 }
 
 std::vector<std::uint8_t> Z6Model::handleRequest(const std::uint8_t* request, std::size_t length) {
+    if (!available()) return {};
     return server_.handleRequest(request, length);
+}
+
+bool Z6Model::available() {
+    bool bootedNow = false;
+    const bool here = power_.poll(bootedNow);
+    if (bootedNow) boot();
+    return here;
+}
+
+void Z6Model::boot() {
+    const std::vector<std::uint8_t> record = flash_.read(kProvisioningRecord, 32);
+    const auto blank = [&](std::size_t from, std::size_t count) {
+        return std::all_of(record.begin() + static_cast<long>(from), record.begin() + static_cast<long>(from + count),
+                           [](std::uint8_t b) { return b == Flash::kErasedByte; });
+    };
+    // The serial number is stored least significant byte first at offset 8.
+    std::uint32_t serial = kDefaultSerial;
+    if (!blank(8, 4)) serial = record[8] | record[9] << 8 | record[10] << 16 | static_cast<std::uint32_t>(record[11]) << 24;
+    registers_.setU32(reg::kSerialNumber, serial);
+
+    // The MAC is stored most significant byte first at offset 22; the
+    // register holds two zero bytes and then the six MAC bytes.
+    std::uint8_t mac[2 * reg::kMacAddressWords] = {};
+    if (blank(22, 6)) {
+        for (int i = 0; i < 6; ++i) mac[2 + i] = static_cast<std::uint8_t>(kDefaultMac >> (8 * (5 - i)));
+    } else {
+        std::copy(record.begin() + 22, record.begin() + 28, mac + 2);
+    }
+    registers_.setRaw(reg::kMacAddress, mac);
+
+    registers_.setU32(reg::kFlashKey, 0);
+    registers_.setU32(reg::kFlashReadPointer, 0);
 }
 
 RegisterValues Z6Model::persistentValues() const {
@@ -48,6 +97,7 @@ void Z6Model::loadState(const std::filesystem::path& dir) {
         const auto stored = state.settings.find(address);
         registers_.setRaw(address, stored != state.settings.end() ? stored->second : bytes);
     }
+    boot();
 }
 
 }  // namespace z6

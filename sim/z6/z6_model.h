@@ -6,6 +6,7 @@
 #include "z6/flash.h"
 #include "z6/flash_window.h"
 #include "z6/modbus_server.h"
+#include "z6/power.h"
 #include "z6/register_map.h"
 #include "z6/scenario.h"
 #include "z6/state_store.h"
@@ -24,7 +25,22 @@ public:
     Z6Model& operator=(const Z6Model&) = delete;
 
     // A Modbus TCP request ADU in, the reply ADU out (functions 3, 16, 76).
+    // While the device is away (restarting) it answers nothing: the reply
+    // is empty.
     std::vector<std::uint8_t> handleRequest(const std::uint8_t* request, std::size_t length);
+
+    // False while the device is away after a restart or soft reset; the
+    // first call after it is back boots it again.
+    bool available();
+    // Milliseconds until the device is back; 0 when it is here.
+    std::uint32_t awayForMs() const { return power_.awayForMs(); }
+    // Boots so far: a connection made during an older boot is gone.
+    std::uint64_t boots() const { return power_.boots(); }
+
+    // The identity the device runs with until its next boot.
+    static constexpr std::uint32_t kDefaultSerial = 470010000;
+    static constexpr std::uint64_t kDefaultMac = 0x0E5D71002000;
+    static constexpr std::uint32_t kProvisioningRecord = 0x3C3000;
 
     Flash& flash() { return flash_; }
     const Flash& flash() const { return flash_; }
@@ -41,9 +57,13 @@ public:
 
 private:
     RegisterValues persistentValues() const;
+    // What the firmware does at start: take the serial number and MAC from
+    // the provisioning record (the factory defaults where it is blank).
+    void boot();
 
     Scenario scenario_;
     platform::Clock& clock_;
+    Power power_;
     Flash flash_;
     RegisterMap registers_;
     FlashWindow flashWindow_;

@@ -24,6 +24,11 @@ constexpr RegisterDefinition kTable[] = {
     u32Register(reg::kFlashChipId, Read, Volatile, "flash chip identifier"),
     u32Register(reg::kFlashFlags, Read, Volatile, "flash flags"),
 
+    byteRegisters(reg::kMacAddress, reg::kMacAddressWords, reg::kMacAddressWords, Read, Volatile, "MAC address"),
+    u32Register(reg::kSerialNumber, Read, Volatile, "serial number"),
+    u32Register(reg::kRestart, Write, Volatile, "restart request"),
+    u32Register(reg::kSoftReset, Write, Volatile, "soft reset request"),
+
     u32Register(reg::kFlashKey, ReadWrite, Volatile, "flash key"),
     u32Register(reg::kFlashReadPointer, ReadWrite, Volatile, "flash read pointer"),
     byteRegisters(reg::kFlashReadData, reg::kFlashReadDataWords, reg::kFlashReadDataWords, Read, Volatile,

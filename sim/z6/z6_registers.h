@@ -18,6 +18,16 @@ inline constexpr std::uint16_t kOptions = 60010;  // bit 0: Pro variant
 inline constexpr std::uint16_t kFlashChipId = 60040;
 inline constexpr std::uint16_t kFlashFlags = 60100;  // 0x40: chip unknown to the firmware
 
+// Identity the device takes from its provisioning record at boot.
+inline constexpr std::uint16_t kMacAddress = 60020;   // 4 registers: two zero bytes, then the MAC
+inline constexpr std::uint16_t kMacAddressWords = 4;
+inline constexpr std::uint16_t kSerialNumber = 60028;  // U32
+
+// Power: a restart needs its key; a soft reset takes any value.
+inline constexpr std::uint16_t kRestart = 61996;
+inline constexpr std::uint32_t kRestartKey = 0x44510020;
+inline constexpr std::uint16_t kSoftReset = 61994;
+
 // Flash window.
 inline constexpr std::uint16_t kFlashKey = 61800;
 inline constexpr std::uint16_t kFlashReadPointer = 61810;

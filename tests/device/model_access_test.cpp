@@ -133,6 +133,16 @@ TEST_F(DeviceModel, AddressReadGivesTheRegisterAsADouble) {
     EXPECT_EQ(DQM_eReadAddress(handle, 12345, 1, &productId), DQM_ERR_ILLEGAL_ADDRESS);
 }
 
+TEST_F(DeviceModel, TheHandleSurvivesARestart) {
+    ASSERT_EQ(writeU32(handle, 61996, 0x44510020), 0);
+    std::uint32_t serial = 0;
+    const std::uint64_t before = clock.elapsedMs();
+    ASSERT_EQ(readAddressU32(handle, 60028, &serial), 0);  // waits for the device to come back
+    EXPECT_EQ(serial, 470010000u);
+    EXPECT_GE(clock.elapsedMs() - before, 5000u);
+    EXPECT_EQ(model.boots(), 2u);
+}
+
 class BusyFlashModel : public DeviceModel {
 protected:
     BusyFlashModel() : DeviceModel("flash-read-busy") {}
