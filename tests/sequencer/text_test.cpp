@@ -1,3 +1,4 @@
+#include "sequencer/step_report.h"
 #include "sequencer/text.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +77,14 @@ TEST(AppendFormat, PiecesAreCutTo199AndDetailsTo499) {
     text::copy(details, "Comm Error: ");
     text::append(details, scratch);
     EXPECT_STREQ(details, "Comm Error: (2358)");
+}
+
+TEST(StepReport, CommErrorIsFatalWithTheCodeInParentheses) {
+    TestContext context;
+    text::copy(context.details, "something longer that was there before");
+    EXPECT_EQ(failCommError(&context, 1227), 1);
+    EXPECT_EQ(context.resultState, Fatal);
+    EXPECT_STREQ(context.details, "Comm Error: (1227)");
 }
 
 }  // namespace
