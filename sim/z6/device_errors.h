@@ -16,7 +16,9 @@ namespace z6 {
     X(FlashEraseNotPageAligned, 2353, "erase address is not the start of a 4 KB page")              \
     X(FlashProgramLengthInvalid, 2354, "program data must be an even number of bytes from 2 to 32") \
     X(FlashReadBusy, 2358, "flash busy: read the chunk again")                                      \
-    X(RestartKeyInvalid, 2360, "restart request without the restart key")
+    X(RestartKeyInvalid, 2360, "restart request without the restart key")                          \
+    X(StreamAlreadyRunning, 2370, "a stream already runs on this connection")                      \
+    X(StreamSettingsInvalid, 2371, "stream rate or scan list not possible")
 
 #define Z6_DEVICE_ERROR_ENUMERATOR(name, code, text) name = code,
 enum class DeviceError : std::uint16_t { Z6_DEVICE_ERROR_TABLE(Z6_DEVICE_ERROR_ENUMERATOR) };

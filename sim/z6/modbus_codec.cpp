@@ -1,5 +1,7 @@
 #include "z6/modbus_codec.h"
 
+#include "z6_wire.h"
+
 #include "z6/byte_order.h"
 
 namespace z6::modbus {
@@ -135,7 +137,7 @@ std::vector<std::uint8_t> encodeReply(const Request& request, std::span<const st
 }
 
 std::vector<std::uint8_t> encodeException(const Header& header, Exception exception, DeviceError deviceError) {
-    const bool withDeviceError = header.function == kFeedback;
+    const bool withDeviceError = header.function == kFeedback || header.function == z6wire::kStreamControl;
     std::vector<std::uint8_t> adu =
         startAdu(header, static_cast<std::uint8_t>(header.function | 0x80), withDeviceError ? 4 : 2);
     adu.push_back(static_cast<std::uint8_t>(exception));

@@ -56,8 +56,8 @@ Request decodeRequest(const std::uint8_t* bytes, std::size_t length);
 // in order.
 std::vector<std::uint8_t> encodeReply(const Request& request, std::span<const std::uint8_t> readData);
 
-// Function code | 0x80 and the exception code; for function 76 followed by
-// the 16-bit device error.
+// Function code | 0x80 and the exception code; for function 76 and stream
+// control followed by the 16-bit device error.
 std::vector<std::uint8_t> encodeException(const Header& header, Exception exception,
                                           DeviceError deviceError = DeviceError::None);
 
