@@ -49,6 +49,8 @@ extern "C" {
     X(DQM_ERR_REPLY_WRONG_TRANSACTION, 1024, "reply answers another transaction")            \
     X(DQM_ERR_CONNECTION_LOST, 1030, "connection to the device lost")                        \
     X(DQM_ERR_TIMEOUT, 1031, "device did not answer in time")                                \
+    X(DQM_ERR_STREAM_NOT_RUNNING, 1040, "no stream runs on this handle")                     \
+    X(DQM_ERR_STREAM_DATA_INVALID, 1041, "stream data does not match the scan list")         \
     X(DQM_ERR_ILLEGAL_FUNCTION, 1101, "device exception: illegal function")                  \
     X(DQM_ERR_ILLEGAL_ADDRESS, 1102, "device exception: illegal data address")               \
     X(DQM_ERR_ILLEGAL_VALUE, 1103, "device exception: illegal data value")                   \

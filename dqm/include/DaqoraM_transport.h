@@ -17,19 +17,36 @@ namespace dqm {
 
 enum class ConnectionType { Usb, Tcp };
 
+// Time limits of the built-in transports, in milliseconds.
 // A handle survives a device restart: while its device is away, a request
-// waits up to this long for it to come back (and the transport reconnects)
-// before it fails with DQM_ERR_CONNECTION_LOST.
+// waits up to kReconnectWindowMs for it to come back (reconnecting to the
+// same USB bus position or TCP address) before it fails with
+// DQM_ERR_CONNECTION_LOST.
 constexpr int kReconnectWindowMs = 10000;
+constexpr int kReconnectPollMs = 100;
+// Opening a TCP connection: a device that neither accepts nor refuses in
+// this time is not reachable (DQM_ERR_TCP_NOT_REACHABLE).
+constexpr int kConnectTimeoutMs = 2000;
+// A reply must be complete this long after its request was sent, else
+// DQM_ERR_TIMEOUT.
+constexpr int kReplyTimeoutMs = 3000;
 
-// One open connection to one device.
+// One open connection to one device, carrying whole Modbus TCP messages
+// (header and PDU) both ways. The device may also send stream data on its
+// own; the library sorts replies from stream data.
 class Link {
 public:
     virtual ~Link() = default;
-    // Sends one request (a whole Modbus TCP message: header and PDU) and
-    // receives the device's whole reply. Returns DQM_OK or a library code.
-    virtual std::int32_t exchange(const std::uint8_t* request, std::size_t length,
-                                  std::vector<std::uint8_t>& reply) = 0;
+    // Sends one whole message. A connection the device dropped is made again
+    // first, waiting at most kReconnectWindowMs. Returns DQM_OK or a code.
+    virtual std::int32_t send(const std::uint8_t* message, std::size_t length) = 0;
+    // Receives the next whole message, waiting at most timeoutMs:
+    // DQM_ERR_TIMEOUT when none came, DQM_ERR_CONNECTION_LOST when the device
+    // dropped the connection.
+    virtual std::int32_t receive(std::vector<std::uint8_t>& message, int timeoutMs) = 0;
+    // Gives up the connection after the exchange went wrong, so that the
+    // next send starts on a fresh one.
+    virtual void drop() = 0;
 };
 
 // Finds devices and opens links to them.
@@ -41,6 +58,11 @@ public:
     virtual std::int32_t open(ConnectionType type, const std::string& identifier,
                               std::unique_ptr<Link>& link) = 0;
 };
+
+// The connector of the built-in transports: the USB bus directory
+// (DQM_USB_BUS_DIR, default /tmp/dqm-usb-bus-<uid>) and TCP to the port in
+// DQM_TCP_PORT (default 5502).
+DQM_API Connector& builtInConnector();
 
 // Routes later opens through connector; nullptr goes back to the built-in
 // transports. Returns the connector that was in use (nullptr: built-in).

@@ -3,51 +3,24 @@
 #include "DaqoraM.h"
 #include "DaqoraM_transport.h"
 #include "handle_table.h"
-#include "mbfb_frames.h"
 
 #include <atomic>
-#include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
 
 namespace dqm {
 namespace {
 
 constexpr double kLibraryVersion = 1.05;
-
-// Data types of DQM_eReadAddress: how many registers and how to read them.
-enum AddressType : std::int32_t { kTypeU16 = 0, kTypeU32 = 1, kTypeI32 = 2, kTypeF32 = 3 };
+constexpr std::int32_t kTypeU16 = 0;
+constexpr std::int32_t kTypeF32 = 3;
 
 bool textEquals(const char* a, const char* b) { return a && std::strcmp(a, b) == 0; }
-
-// Until real transports are attached no device can be found.
-class NoDevices : public Connector {
-public:
-    std::int32_t open(ConnectionType, const std::string&, std::unique_ptr<Link>&) override {
-        return DQM_ERR_DEVICE_NOT_FOUND;
-    }
-};
 
 std::atomic<Connector*> installedConnector{nullptr};
 
 Connector& connector() {
-    static NoDevices builtIn;
     Connector* installed = installedConnector.load();
-    return installed ? *installed : builtIn;
-}
-
-// Sends the request in buffer and leaves the checked reply there.
-std::int32_t feedbackExchange(Link& link, std::uint8_t* buffer) {
-    std::size_t requestLength = 0;
-    std::size_t expectedReply = 0;
-    if (std::int32_t code = measureRequest(buffer, DQM_MBFB_BUFFER_SIZE, requestLength, expectedReply))
-        return code;
-    std::vector<std::uint8_t> reply;
-    if (std::int32_t code = link.exchange(buffer, requestLength, reply)) return code;
-    if (std::int32_t code = checkReply(buffer, reply, expectedReply)) return code;
-    std::memcpy(buffer, reply.data(), reply.size());
-    return DQM_OK;
+    return installed ? *installed : builtInConnector();
 }
 
 }  // namespace
@@ -88,54 +61,45 @@ DQM_API int32_t DQM_Close(int32_t handle) {
 
 DQM_API int32_t DQM_MBFBComm(int32_t handle, uint8_t, uint8_t* buffer, int32_t* errorAddress) {
     if (errorAddress) *errorAddress = 0;
-    dqm::Link* link = handles().find(handle);
-    if (!link) return DQM_ERR_INVALID_HANDLE;
+    const auto session = handles().find(handle);
+    if (!session) return DQM_ERR_INVALID_HANDLE;
     if (!buffer) return DQM_ERR_INVALID_ARGUMENT;
-    return dqm::feedbackExchange(*link, buffer);
+    return session->feedback(buffer);
 }
 
 DQM_API int32_t DQM_eReadAddress(int32_t handle, int32_t address, int32_t dataType, double* value) {
-    dqm::Link* link = handles().find(handle);
-    if (!link) return DQM_ERR_INVALID_HANDLE;
+    const auto session = handles().find(handle);
+    if (!session) return DQM_ERR_INVALID_HANDLE;
     if (!value || address < 0 || address > 0xFFFF) return DQM_ERR_INVALID_ARGUMENT;
     if (dataType < dqm::kTypeU16 || dataType > dqm::kTypeF32) return DQM_ERR_INVALID_ARGUMENT;
-    const std::uint8_t registers = dataType == dqm::kTypeU16 ? 1 : 2;
-
-    // One feedback read of the register, as a program would send it.
-    std::uint8_t buffer[DQM_MBFB_BUFFER_SIZE] = {};
-    dqm::writeU16(buffer + 4, 6);  // unit, function and one read frame
-    buffer[7] = dqm::kFeedbackFunction;
-    buffer[9] = static_cast<std::uint8_t>(address >> 8);
-    buffer[10] = static_cast<std::uint8_t>(address);
-    buffer[11] = registers;
-    if (int32_t code = dqm::feedbackExchange(*link, buffer)) return code;
-
-    const std::uint8_t* data = buffer + dqm::kHeaderSize;
-    const std::uint32_t bits = registers == 1 ? dqm::readU16(data)
-                                              : (static_cast<std::uint32_t>(dqm::readU16(data)) << 16) | dqm::readU16(data + 2);
-    switch (dataType) {
-        case dqm::kTypeI32: *value = static_cast<std::int32_t>(bits); break;
-        case dqm::kTypeF32: {
-            float f;
-            std::memcpy(&f, &bits, sizeof f);
-            *value = f;
-            break;
-        }
-        default: *value = bits; break;
-    }
-    return DQM_OK;
+    return session->readAddress(address, dataType, *value);
 }
 
-DQM_API int32_t DQM_eStreamStart(int32_t handle, int32_t, int32_t, const int32_t*, double*) {
-    return handles().find(handle) ? DQM_ERR_NOT_SUPPORTED : DQM_ERR_INVALID_HANDLE;
+DQM_API int32_t DQM_eStreamStart(int32_t handle, int32_t scansPerRead, int32_t numAddresses, const int32_t* addresses,
+                                 double* scanRate) {
+    const auto session = handles().find(handle);
+    if (!session) return DQM_ERR_INVALID_HANDLE;
+    if (!addresses || !scanRate) return DQM_ERR_INVALID_ARGUMENT;
+    return session->streamStart(scansPerRead, numAddresses, addresses, *scanRate);
 }
 
-DQM_API int32_t DQM_eStreamRead(int32_t handle, double*, int32_t*, int32_t*) {
-    return handles().find(handle) ? DQM_ERR_NOT_SUPPORTED : DQM_ERR_INVALID_HANDLE;
+DQM_API int32_t DQM_eStreamRead(int32_t handle, double* data, int32_t* deviceScanBacklog,
+                                int32_t* libraryScanBacklog) {
+    const auto session = handles().find(handle);
+    if (!session) return DQM_ERR_INVALID_HANDLE;
+    if (!data) return DQM_ERR_INVALID_ARGUMENT;
+    int32_t deviceBacklog = 0;
+    int32_t libraryBacklog = 0;
+    const int32_t code = session->streamRead(data, deviceBacklog, libraryBacklog);
+    if (deviceScanBacklog) *deviceScanBacklog = deviceBacklog;
+    if (libraryScanBacklog) *libraryScanBacklog = libraryBacklog;
+    return code;
 }
 
 DQM_API int32_t DQM_eStreamStop(int32_t handle) {
-    return handles().find(handle) ? DQM_ERR_NOT_SUPPORTED : DQM_ERR_INVALID_HANDLE;
+    const auto session = handles().find(handle);
+    if (!session) return DQM_ERR_INVALID_HANDLE;
+    return session->streamStop();
 }
 
 DQM_API int32_t DQM_ReadLibraryConfigS(const char* name, double* value) {

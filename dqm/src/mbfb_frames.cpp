@@ -51,7 +51,7 @@ std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint
     if (reply.size() < kHeaderSize) return DQM_ERR_REPLY_TRUNCATED;
 
     const std::uint8_t function = reply[7];
-    if (function == (kFeedbackFunction | kExceptionFlag)) {
+    if (function == (request[7] | kExceptionFlag)) {
         // Exception: code, then (from a Z6) a 16-bit device error code.
         if (reply.size() < kHeaderSize + 1) return DQM_ERR_REPLY_TRUNCATED;
         if (reply.size() >= kHeaderSize + 3) {
@@ -60,7 +60,7 @@ std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint
         }
         return DQM_ERR_EXCEPTION_BASE + reply[kHeaderSize];
     }
-    if (function != kFeedbackFunction) return DQM_ERR_REPLY_WRONG_FUNCTION;
+    if (function != request[7]) return DQM_ERR_REPLY_WRONG_FUNCTION;
     if (reply.size() != expectedReply) return DQM_ERR_REPLY_WRONG_LENGTH;
     return DQM_OK;
 }

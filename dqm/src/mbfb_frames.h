@@ -18,8 +18,9 @@ constexpr std::uint8_t kExceptionFlag = 0x80;
 std::int32_t measureRequest(const std::uint8_t* buffer, std::size_t bufferSize, std::size_t& requestLength,
                             std::size_t& expectedReply);
 
-// Checks a reply against its request: whole, same transaction, function 76,
-// exactly the expected length; a device exception becomes its code.
+// Checks a reply against its request: whole, same transaction, the
+// request's function, exactly the expected length; a device exception
+// becomes its code.
 std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint8_t>& reply,
                         std::size_t expectedReply);
 

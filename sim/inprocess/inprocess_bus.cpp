@@ -1,28 +1,60 @@
 #include "inprocess_bus.h"
 
+#include "z6/device_connection.h"
 #include "z6/z6_model.h"
+
+#include <deque>
 
 #include <algorithm>
 
 namespace z6 {
 namespace {
 
+// A handle's connection to a model. A device that is restarting is waited
+// for on its own clock, as the library waits for a real one, and the
+// connection made again; stream data comes as the model's clock reaches it.
 class InProcessLink : public dqm::Link {
 public:
     InProcessLink(std::shared_ptr<DeviceSlot> slot, std::shared_ptr<std::uint64_t> exchanges)
         : slot_(std::move(slot)), exchanges_(std::move(exchanges)) {}
 
-    std::int32_t exchange(const std::uint8_t* request, std::size_t length, std::vector<std::uint8_t>& reply) override {
-        if (slot_->model == nullptr) return DQM_ERR_CONNECTION_LOST;  // unplugged
-        if (!waitUntilHere(*slot_->model)) return DQM_ERR_CONNECTION_LOST;
+    std::int32_t send(const std::uint8_t* message, std::size_t length) override {
+        Z6Model* model = slot_->model;
+        if (model == nullptr) return DQM_ERR_CONNECTION_LOST;  // unplugged
+        if (!waitUntilHere(*model)) return DQM_ERR_CONNECTION_LOST;
+        if (!connection_ || !connection_->alive()) {  // the device restarted: connect again
+            connection_ = std::make_unique<DeviceConnection>(*model);
+            inbox_.clear();
+        }
         ++*exchanges_;
-        reply = slot_->model->handleRequest(request, length);
+        std::vector<std::uint8_t> reply = connection_->handle(message, length);
+        if (!reply.empty()) inbox_.push_back(std::move(reply));
         return DQM_OK;
     }
 
+    std::int32_t receive(std::vector<std::uint8_t>& message, int timeoutMs) override {
+        if (inbox_.empty() && connection_ && slot_->model) {
+            const int due = connection_->msUntilDue();
+            platform::Clock& clock = slot_->model->clock();
+            if (due < 0 || due > timeoutMs) {
+                clock.sleepMs(static_cast<std::uint32_t>(timeoutMs));
+                return DQM_ERR_TIMEOUT;
+            }
+            clock.sleepMs(static_cast<std::uint32_t>(due));
+            for (auto& frame : connection_->takeDue()) inbox_.push_back(std::move(frame));
+        }
+        if (inbox_.empty()) return connection_ && connection_->alive() ? DQM_ERR_TIMEOUT : DQM_ERR_CONNECTION_LOST;
+        message = std::move(inbox_.front());
+        inbox_.pop_front();
+        return DQM_OK;
+    }
+
+    void drop() override {
+        connection_.reset();
+        inbox_.clear();
+    }
+
 private:
-    // A device that is restarting is waited for, on its own clock, as the
-    // library waits for a real one to come back.
     static bool waitUntilHere(Z6Model& model) {
         int waitedMs = 0;
         while (!model.available()) {
@@ -36,6 +68,8 @@ private:
 
     std::shared_ptr<DeviceSlot> slot_;
     std::shared_ptr<std::uint64_t> exchanges_;
+    std::unique_ptr<DeviceConnection> connection_;
+    std::deque<std::vector<std::uint8_t>> inbox_;
 };
 
 }  // namespace

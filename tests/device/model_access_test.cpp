@@ -143,6 +143,36 @@ TEST_F(DeviceModel, TheHandleSurvivesARestart) {
     EXPECT_EQ(model.boots(), 2u);
 }
 
+TEST_F(DeviceModel, StreamBlocksComeAtTheDevicesPace) {
+    EXPECT_EQ(DQM_eStreamStop(handle), DQM_ERR_STREAM_NOT_RUNNING);
+    const std::int32_t scanList[] = {60002, 60004, 60006};  // hardware, firmware, bootstrap versions
+    double rate = 1000.0;
+    ASSERT_EQ(DQM_eStreamStart(handle, 100, 3, scanList, &rate), 0);
+    EXPECT_EQ(rate, 1000.0);
+    EXPECT_EQ(DQM_eStreamStart(handle, 100, 3, scanList, &rate), DQM_ERR_STREAM_ALREADY_RUNNING);
+
+    const std::uint64_t start = clock.elapsedMs();
+    std::vector<double> block(300);
+    std::int32_t deviceBacklog = -1, libraryBacklog = -1;
+    for (int read = 0; read < 5; ++read) {
+        ASSERT_EQ(DQM_eStreamRead(handle, block.data(), &deviceBacklog, &libraryBacklog), 0);
+        EXPECT_FLOAT_EQ(static_cast<float>(block[297]), 1.30f);  // the last scan, first value
+        EXPECT_FLOAT_EQ(static_cast<float>(block[299]), 0.96f);
+    }
+    // 500 scans at 1000 scans per second.
+    EXPECT_GE(clock.elapsedMs() - start, 500u);
+    EXPECT_LE(clock.elapsedMs() - start, 520u);
+
+    // The device keeps answering requests while it streams.
+    std::uint32_t options = 0;
+    EXPECT_EQ(readAddressU32(handle, 60010, &options), 0);
+    EXPECT_EQ(DQM_eStreamStop(handle), 0);
+    EXPECT_EQ(DQM_eStreamRead(handle, block.data(), &deviceBacklog, &libraryBacklog), DQM_ERR_STREAM_NOT_RUNNING);
+
+    const std::int32_t unknown[] = {12345};
+    EXPECT_EQ(DQM_eStreamStart(handle, 100, 1, unknown, &rate), DQM_ERR_ILLEGAL_ADDRESS);
+}
+
 class BusyFlashModel : public DeviceModel {
 protected:
     BusyFlashModel() : DeviceModel("flash-read-busy") {}

@@ -2,18 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace testing_support {
 namespace {
 
 class ScriptedLink : public dqm::Link {
 public:
     explicit ScriptedLink(ScriptedDevice& device) : device_(device) {}
-    std::int32_t exchange(const std::uint8_t* request, std::size_t length, std::vector<std::uint8_t>& reply) override {
-        return device_.exchange(request, length, reply);
+    std::int32_t send(const std::uint8_t* request, std::size_t length) override {
+        pending_ = device_.exchange(request, length, reply_);
+        return DQM_OK;
     }
+    std::int32_t receive(std::vector<std::uint8_t>& message, int) override {
+        if (pending_ != DQM_OK) return std::exchange(pending_, DQM_ERR_TIMEOUT);
+        if (reply_.empty()) return DQM_ERR_TIMEOUT;
+        message = std::move(reply_);
+        reply_.clear();
+        return DQM_OK;
+    }
+    void drop() override { reply_.clear(); }
 
 private:
     ScriptedDevice& device_;
+    std::int32_t pending_ = DQM_OK;
+    std::vector<std::uint8_t> reply_;
 };
 
 }  // namespace

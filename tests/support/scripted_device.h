@@ -35,6 +35,8 @@ public:
 
     std::int32_t open(dqm::ConnectionType type, const std::string& identifier,
                       std::unique_ptr<dqm::Link>& link) override;
+    // What the device's link does with a request: check it against the
+    // script and hold the scripted reply (or failure) for receive.
     std::int32_t exchange(const std::uint8_t* request, std::size_t length, std::vector<std::uint8_t>& reply);
 
 private:
