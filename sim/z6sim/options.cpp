@@ -173,7 +173,7 @@ std::string usageText() {
            "\n"
            "Scenarios:" +
            scenarios +
-           "\n"
+           "\n\n"
            "Exit status: 0 after SIGINT or SIGTERM, 1 when the device cannot start or its\n"
            "state cannot be loaded or saved, 2 for a bad command line.\n";
 }
