@@ -26,13 +26,18 @@ void Flash::erasePage(std::uint32_t pageAddress) {
     }
     checkRange(pageAddress, kPageSize);
     std::fill_n(memory_.begin() + pageAddress, kPageSize, kErasedByte);
+    ++changes_;
 }
 
-void Flash::eraseAll() { std::fill(memory_.begin(), memory_.end(), kErasedByte); }
+void Flash::eraseAll() {
+    std::fill(memory_.begin(), memory_.end(), kErasedByte);
+    ++changes_;
+}
 
 void Flash::program(std::uint32_t address, std::span<const std::uint8_t> data) {
     checkRange(address, data.size());
     for (std::size_t i = 0; i < data.size(); ++i) memory_[address + i] &= data[i];
+    ++changes_;
 }
 
 void Flash::load(std::span<const std::uint8_t> image) {
@@ -41,6 +46,7 @@ void Flash::load(std::span<const std::uint8_t> image) {
                                     std::to_string(kSize));
     }
     std::copy(image.begin(), image.end(), memory_.begin());
+    ++changes_;
 }
 
 }  // namespace z6

@@ -29,11 +29,16 @@ public:
     // Replaces the whole content; image must be kSize bytes.
     void load(std::span<const std::uint8_t> image);
 
+    // Counts erases, programs and loads, so that an owner that keeps the
+    // flash on disk can tell whether it changed since it last saved.
+    std::uint64_t changes() const { return changes_; }
+
 private:
     // Throws std::out_of_range when [address, address + length) leaves the chip.
     static void checkRange(std::uint32_t address, std::size_t length);
 
     std::vector<std::uint8_t> memory_;
+    std::uint64_t changes_ = 0;
 };
 
 }  // namespace z6

@@ -32,6 +32,7 @@ std::uint32_t FlashWindow::key() const { return registers_.getU32(reg::kFlashKey
 DeviceError FlashWindow::readChunk(std::span<std::uint8_t> chunk) {
     if (busyReadsLeft_ > 0) {
         --busyReadsLeft_;
+        if (faultHook_) faultHook_("flash read busy");
         return DeviceError::FlashReadBusy;
     }
     const std::uint32_t pointer = registers_.getU32(reg::kFlashReadPointer);

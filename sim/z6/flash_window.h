@@ -11,7 +11,9 @@
 #include "z6/register_map.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string_view>
 
 namespace z6 {
 
@@ -30,12 +32,18 @@ public:
 
     std::uint32_t busyReadsLeft() const { return busyReadsLeft_; }
 
+    // Told each time the window injects a scenario fault, so that a
+    // simulator can show it.
+    using FaultHook = std::function<void(std::string_view fault)>;
+    void onFault(FaultHook hook) { faultHook_ = std::move(hook); }
+
 private:
     std::uint32_t key() const;
 
     Flash& flash_;
     RegisterMap& registers_;
     std::uint32_t busyReadsLeft_;
+    FaultHook faultHook_;
 };
 
 }  // namespace z6

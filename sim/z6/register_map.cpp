@@ -146,6 +146,7 @@ DeviceError RegisterMap::write(std::uint16_t address, std::span<const std::uint8
         } else {
             std::copy(piece.begin(), piece.end(), block.value.begin());
         }
+        if (block.definition.persistence == Persistence::Persistent) ++persistentWrites_;
         at += words;
     }
     return DeviceError::None;

@@ -96,6 +96,10 @@ public:
 
     std::vector<RegisterDefinition> definitions() const;
 
+    // Counts writes through write() to persistent blocks: a change of the
+    // settings the device keeps across power cycles.
+    std::uint64_t persistentWrites() const { return persistentWrites_; }
+
 private:
     struct Block {
         RegisterDefinition definition;
@@ -117,6 +121,7 @@ private:
     std::vector<Block> blocks_;  // sorted by address
     View readable_;
     View writable_;
+    std::uint64_t persistentWrites_ = 0;
 };
 
 }  // namespace z6

@@ -49,6 +49,12 @@ public:
     const Scenario& scenario() const { return scenario_; }
     platform::Clock& clock() { return clock_; }
 
+    // Grows whenever the flash or a persistent setting changes; equal values
+    // mean nothing to save since.
+    std::uint64_t persistentChanges() const { return flash_.changes() + registers_.persistentWrites(); }
+    // Told of each scenario fault the device injects ("flash read busy").
+    void onFault(FlashWindow::FaultHook hook) { flashWindow_.onFault(std::move(hook)); }
+
     // The flash and the persistent registers. Throws StateError.
     void saveState(const std::filesystem::path& dir) const;
     // Makes the device what dir holds; what dir lacks is factory-new (flash

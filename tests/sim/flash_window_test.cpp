@@ -210,6 +210,8 @@ TEST_F(Z6FlashWindow, EachRegionsKeyUnlocksItsRegionAndNoOther) {
 TEST(Z6FlashReadBusy, TheFirstReadsAreRefusedAsBusyThenReadsWork) {
     platform::VirtualClock clock;
     z6::Z6Model model(busyFor(2), clock);
+    std::vector<std::string> faults;
+    model.onFault([&](std::string_view fault) { faults.emplace_back(fault); });
     model.flash().program(0, std::vector<std::uint8_t>{0xAB, 0xCD});
     const Feedback read = Feedback()
                               .writeU32(reg::kFlashKey, kWebPagesKey)
@@ -228,6 +230,7 @@ TEST(Z6FlashReadBusy, TheFirstReadsAreRefusedAsBusyThenReadsWork) {
     EXPECT_EQ(sim_test::send(model, read.bytes()),
               feedbackReply("AB CD FF FF FF FF FF FF FF FF FF FF FF FF FF FF"
                             " FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF"));
+    EXPECT_EQ(faults, (std::vector<std::string>{"flash read busy", "flash read busy"})) << "one event per refusal";
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ namespace reg = z6::reg;
 
 constexpr std::uint32_t kCalibrationKey = 0x5E19B0C4;
 constexpr std::uint32_t kCalibration = 0x3C4000;
+const std::string kErasedChunk =
+    "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF";
 
 bool allErased(const z6::Z6Model& model) {
     const auto bytes = model.flash().bytes();
@@ -85,6 +87,34 @@ TEST_F(Z6State, SavingAgainReplacesTheState) {
     loaded.loadState(dir.path());
     EXPECT_EQ(loaded.registers().getU32(4990), 301u);
     EXPECT_TRUE(allErased(loaded));
+}
+
+// A simulator saves when this count moves, so every change of what is saved
+// must move it and the traffic of a station run that changes nothing must not.
+TEST_F(Z6State, PersistentChangesCountsWhatASaveWouldKeep) {
+    z6::Z6Model model(z6::Scenario{}, clock);
+    const std::uint64_t start = model.persistentChanges();
+    EXPECT_EQ(sim_test::send(model, Feedback()
+                                        .writeU32(reg::kFlashKey, kCalibrationKey)
+                                        .writeU32(reg::kFlashReadPointer, kCalibration)
+                                        .read(reg::kFlashReadData, 16)
+                                        .read(4990, 2)
+                                        .bytes()),
+              sim_test::feedbackReply(kErasedChunk + " 00 00 00 00"));
+    EXPECT_EQ(model.persistentChanges(), start) << "volatile writes and reads";
+
+    std::uint64_t before = model.persistentChanges();
+    sim_test::send(model, Feedback().writeU32(4990, 300).bytes());
+    EXPECT_GT(model.persistentChanges(), before) << "a persistent setting";
+    before = model.persistentChanges();
+    sim_test::send(model, Feedback().writeU32(reg::kFlashErase, kCalibration).bytes());
+    EXPECT_GT(model.persistentChanges(), before) << "a page erase";
+    before = model.persistentChanges();
+    configure(model);
+    EXPECT_GT(model.persistentChanges(), before) << "a program";
+    before = model.persistentChanges();
+    model.loadState(dir.path());
+    EXPECT_GT(model.persistentChanges(), before) << "a load";
 }
 
 TEST_F(Z6State, ADirectoryWithoutStateIsAFactoryNewDevice) {
