@@ -32,7 +32,7 @@ int msLeft(Clock::time_point deadline) {
 
 // --- SimProcess --------------------------------------------------------------
 
-SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& args) {
+SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& args, const Launch& launch) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     std::vector<std::string> argv{program};
@@ -48,6 +48,8 @@ SimProcess::SimProcess(const std::string& program, const std::vector<std::string
         ::dup2(empty, STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(out[1], STDERR_FILENO);
+        if (!launch.directory.empty() && ::chdir(launch.directory.c_str()) != 0) ::_exit(126);
+        for (const auto& [name, value] : launch.environment) ::setenv(name.c_str(), value.c_str(), 1);
         ::execv(program.c_str(), pointers.data());
         ::_exit(127);
     }

@@ -7,6 +7,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,9 +18,16 @@ namespace e2e {
 
 class SimProcess {
 public:
+    // Where the process runs and what it finds in its environment besides
+    // the test's own.
+    struct Launch {
+        std::filesystem::path directory;  // empty: the test's
+        std::map<std::string, std::string> environment;
+    };
+
     // Starts program with args; its standard output and error are captured,
     // its standard input is empty.
-    SimProcess(const std::string& program, const std::vector<std::string>& args);
+    SimProcess(const std::string& program, const std::vector<std::string>& args, const Launch& launch = {});
     // Stops the process if it still runs: SIGTERM, then SIGKILL after 3 s.
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;

@@ -1,6 +1,6 @@
 // z6sim as the station's library meets it: a real process on a USB bus
 // directory and loopback TCP, talked to over raw sockets.
-#include "sim_process.h"
+#include "harness.h"
 
 #include "sim/sim_support.h"
 #include "z6_wire.h"
@@ -21,6 +21,7 @@ namespace {
 
 using e2e::SimProcess;
 using e2e::WireClient;
+using e2e::kStartMs;
 using sim_test::Feedback;
 using sim_test::feedbackReply;
 using sim_test::hex;
@@ -28,7 +29,6 @@ using sim_test::hexText;
 using Bytes = std::vector<std::uint8_t>;
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr int kStartMs = 15000;  // generous: sanitizer builds start slowly on a busy machine
 constexpr int kReplyMs = 3000;
 
 long msSince(SteadyClock::time_point start) {
@@ -54,41 +54,6 @@ Bytes readHolding(std::uint16_t address, std::uint8_t count, std::uint8_t unit =
             static_cast<std::uint8_t>(address), 0x00, count};
 }
 
-// A running z6sim on its own bus and state directories.
-class Z6sim {
-public:
-    Z6sim(const std::filesystem::path& bus, const std::filesystem::path& state, std::vector<std::string> extra = {})
-        : bus_(bus) {
-        std::vector<std::string> args = {"--usb-bus", bus.string(), "--state", state.string(), "--port", "0"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        bool listenGiven = false;
-        for (const std::string& arg : extra) listenGiven |= arg == "--listen";
-        if (!listenGiven) args.insert(args.end(), {"--listen", "127.0.0.2"});
-        process_ = std::make_unique<SimProcess>(Z6SIM_PATH, args);
-        ready_ = process_->waitForLine("z6sim: ready", kStartMs).has_value();
-        if (const auto line = process_->waitForLine("z6sim: listening 127.0.0.2:", 0)) {
-            port_ = static_cast<std::uint16_t>(std::stoi(line->substr(line->rfind(':') + 1)));
-        }
-        if (const auto line = process_->waitForLine("z6sim: usb ", 0)) usbPath_ = line->substr(line->find('/'));
-    }
-
-    bool ready() const { return ready_; }
-    std::uint16_t port() const { return port_; }
-    const std::string& usbPath() const { return usbPath_; }
-    SimProcess& process() { return *process_; }
-    std::string output() { return process_->output(); }
-
-    WireClient tcp(const std::string& address = "127.0.0.2") { return WireClient::tcp(address, port_); }
-    WireClient usb() { return WireClient::usb(usbPath_); }
-
-private:
-    std::filesystem::path bus_;
-    std::unique_ptr<SimProcess> process_;
-    bool ready_ = false;
-    std::uint16_t port_ = 0;
-    std::string usbPath_;
-};
-
 class Z6simTest : public ::testing::Test {
 protected:
     sim_test::TempDir bus;
@@ -98,7 +63,7 @@ protected:
 #define ASSERT_READY(sim) ASSERT_TRUE((sim).ready()) << (sim).output()
 
 TEST_F(Z6simTest, OrdinaryModbusReadsTheProductIdOverTcpAndUsbWithAnyUnit) {
-    Z6sim sim(bus.path(), state.path(), {"--listen", "127.0.0.2", "--listen", "127.0.0.3"});
+    e2e::Z6Sim sim(bus.path(), state.path(), {"--listen", "127.0.0.2", "--listen", "127.0.0.3"});
     ASSERT_READY(sim);
     EXPECT_EQ(sim.usbPath(), (bus.path() / "port-01").string()) << "the first device takes the lowest position";
     EXPECT_NE(sim.output().find("z6sim: listening 127.0.0.3:" + std::to_string(sim.port())), std::string::npos)
@@ -117,7 +82,7 @@ TEST_F(Z6simTest, OrdinaryModbusReadsTheProductIdOverTcpAndUsbWithAnyUnit) {
 }
 
 TEST_F(Z6simTest, RequestsAreAnsweredWholeAndInOrderHoweverTheBytesArrive) {
-    Z6sim sim(bus.path(), state.path());
+    e2e::Z6Sim sim(bus.path(), state.path());
     ASSERT_READY(sim);
     WireClient client = sim.tcp();
     ASSERT_TRUE(client.connected()) << client.error();
@@ -146,7 +111,7 @@ TEST_F(Z6simTest, RequestsAreAnsweredWholeAndInOrderHoweverTheBytesArrive) {
 }
 
 TEST_F(Z6simTest, MalformedRequestsGetAnExceptionAndTheConnectionStaysUsable) {
-    Z6sim sim(bus.path(), state.path());
+    e2e::Z6Sim sim(bus.path(), state.path());
     ASSERT_READY(sim);
     WireClient client = sim.usb();
     ASSERT_TRUE(client.connected()) << client.error();
@@ -170,7 +135,7 @@ TEST_F(Z6simTest, MalformedRequestsGetAnExceptionAndTheConnectionStaysUsable) {
 }
 
 TEST_F(Z6simTest, StreamDataComesAtTheScanRateUntilStopped) {
-    Z6sim sim(bus.path(), state.path());
+    e2e::Z6Sim sim(bus.path(), state.path());
     ASSERT_READY(sim);
     WireClient client = sim.tcp();
     ASSERT_TRUE(client.connected()) << client.error();
@@ -209,7 +174,7 @@ TEST_F(Z6simTest, StreamDataComesAtTheScanRateUntilStopped) {
 }
 
 TEST_F(Z6simTest, AClientThatDoesNotReadIsDroppedWhileOthersAreServed) {
-    Z6sim sim(bus.path(), state.path());
+    e2e::Z6Sim sim(bus.path(), state.path());
     ASSERT_READY(sim);
     WireClient sleeper = sim.usb();
     WireClient other = sim.tcp();
@@ -230,7 +195,7 @@ const Feedback kProvisionSerial = Feedback()
                                       .write(61830, hex("00 3C 30 08 92 C8 03 1C"));
 
 TEST_F(Z6simTest, RestartDropsConnectionsUnplugsAndComesBackWithTheRecordedSerial) {
-    Z6sim sim(bus.path(), state.path());
+    e2e::Z6Sim sim(bus.path(), state.path());
     ASSERT_READY(sim);
     WireClient usb = sim.usb();
     WireClient tcp = sim.tcp();
@@ -265,7 +230,7 @@ TEST_F(Z6simTest, RestartDropsConnectionsUnplugsAndComesBackWithTheRecordedSeria
 TEST_F(Z6simTest, FlashAndSettingsSurviveTheProcessIdleSavedAndSavedAtExit) {
     const Bytes calibration = hex("3F 80 00 00 40 00 00 00");
     {
-        Z6sim first(bus.path(), state.path());
+        e2e::Z6Sim first(bus.path(), state.path());
         ASSERT_READY(first);
         WireClient client = first.tcp();
         EXPECT_EQ(text(client.exchange(Feedback()
@@ -279,7 +244,7 @@ TEST_F(Z6simTest, FlashAndSettingsSurviveTheProcessIdleSavedAndSavedAtExit) {
         EXPECT_EQ(first.process().signalAndWait(SIGKILL, 5000), 128 + SIGKILL);
     }
     {
-        Z6sim second(bus.path(), state.path());
+        e2e::Z6Sim second(bus.path(), state.path());
         ASSERT_READY(second);
         EXPECT_EQ(second.usbPath(), (bus.path() / "port-01").string()) << "the killed device's socket is taken over";
         WireClient client = second.usb();
@@ -293,14 +258,14 @@ TEST_F(Z6simTest, FlashAndSettingsSurviveTheProcessIdleSavedAndSavedAtExit) {
                   feedbackReply("00 00 01 2C " + hexText(calibration)));
         EXPECT_EQ(second.process().signalAndWait(SIGTERM, 5000), 0) << second.output();
     }
-    Z6sim third(bus.path(), state.path());
+    e2e::Z6Sim third(bus.path(), state.path());
     ASSERT_READY(third);
     EXPECT_EQ(text(third.tcp().exchange(readHolding(4990, 2))), "00 01 00 00 00 07 01 03 04 00 00 01 2D");
 }
 
 TEST_F(Z6simTest, SigtermAndSigintUnplugAndExitZero) {
     for (const int signal : {SIGTERM, SIGINT}) {
-        Z6sim sim(bus.path(), state.path());
+        e2e::Z6Sim sim(bus.path(), state.path());
         ASSERT_READY(sim);
         WireClient client = sim.usb();
         ASSERT_TRUE(client.connected());
@@ -322,12 +287,12 @@ TEST_F(Z6simTest, TheBusIsSharedAndItsPositionsAndPortsAreNotTakenTwice) {
         ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
         ::close(fd);
     }
-    Z6sim first(bus.path(), state.path());
+    e2e::Z6Sim first(bus.path(), state.path());
     ASSERT_READY(first);
     EXPECT_EQ(first.usbPath(), stale);
 
     sim_test::TempDir otherState;
-    Z6sim second(bus.path(), otherState.path(), {"--listen", "127.0.0.4"});
+    e2e::Z6Sim second(bus.path(), otherState.path(), {"--listen", "127.0.0.4"});
     ASSERT_READY(second);
     EXPECT_EQ(second.usbPath(), (bus.path() / "port-02").string());
 
@@ -343,7 +308,7 @@ TEST_F(Z6simTest, TheBusIsSharedAndItsPositionsAndPortsAreNotTakenTwice) {
     for (const Case& c : cases) {
         std::vector<std::string> args = {"--usb-bus", bus.path().string()};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        SimProcess refused(Z6SIM_PATH, args);
+        SimProcess refused(Z6SIM_PROGRAM, args);
         EXPECT_EQ(refused.waitExit(kStartMs), 1) << c.what << "\n" << refused.output();
         EXPECT_TRUE(refused.waitForLine(c.message, 0)) << c.what << "\n" << refused.output();
     }
@@ -368,7 +333,7 @@ TEST_F(Z6simTest, BadCommandLinesAreRefusedWithExitCode2) {
     for (const Case& c : cases) {
         std::vector<std::string> args = {"--usb-bus", bus.path().string()};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        SimProcess refused(Z6SIM_PATH, args);
+        SimProcess refused(Z6SIM_PROGRAM, args);
         EXPECT_EQ(refused.waitExit(kStartMs), 2) << c.args[0] << "\n" << refused.output();
         EXPECT_TRUE(refused.waitForLine(c.message, 0)) << c.args[0] << "\n" << refused.output();
     }
@@ -376,7 +341,7 @@ TEST_F(Z6simTest, BadCommandLinesAreRefusedWithExitCode2) {
 }
 
 TEST_F(Z6simTest, InjectedFaultsAreReportedOneLineEach) {
-    Z6sim sim(bus.path(), state.path(), {"--scenario", "flash-read-busy"});
+    e2e::Z6Sim sim(bus.path(), state.path(), {"--scenario", "flash-read-busy"});
     ASSERT_READY(sim);
     EXPECT_TRUE(sim.process().waitForLine("z6sim: scenario flash-read-busy", 0));
     WireClient client = sim.tcp();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/virtual_clock.h"
+#include "support/temp_dir.h"
 #include "z6/z6_model.h"
 
 #include <cstdint>
@@ -96,28 +97,6 @@ inline std::string feedbackException(std::uint8_t exception, std::uint16_t devic
                     static_cast<std::uint8_t>(deviceError >> 8), static_cast<std::uint8_t>(deviceError)});
 }
 
-// A fresh directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "z6-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    void write(const std::string& name, std::string_view content) const {
-        std::ofstream(path_ / name, std::ios::binary) << content;
-    }
-
-private:
-    std::filesystem::path path_;
-};
+using TempDir = testing_support::TempDir;
 
 }  // namespace sim_test
