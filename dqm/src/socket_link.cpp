@@ -31,9 +31,8 @@ bool SocketLink::connectionGone() {
     return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
 }
 
-std::int32_t SocketLink::redial() {
+std::int32_t SocketLink::redial(TimePoint deadline) {
     drop();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReconnectWindowMs);
     for (;;) {
         int fd = -1;
         if (dialer_(fd) == DQM_OK) {
@@ -57,18 +56,24 @@ bool SocketLink::sendAll(const std::uint8_t* data, std::size_t length) {
 }
 
 std::int32_t SocketLink::send(const std::uint8_t* message, std::size_t length) {
+    lastRequest_.assign(message, message + length);
+    answerStarted_ = false;
+    resendDeadline_ = TimePoint{};
+    const TimePoint deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReconnectWindowMs);
     if (connectionGone()) {
-        if (std::int32_t code = redial()) return code;
+        if (std::int32_t code = redial(deadline)) return code;
     }
-    if (sendAll(message, length)) return DQM_OK;
-    // The device went away between our check and the send: dial again once.
-    if (std::int32_t code = redial()) return code;
-    return sendAll(message, length) ? DQM_OK : DQM_ERR_CONNECTION_LOST;
+    // A device going away may take the connection down under the send: dial
+    // again, within the same window.
+    while (!sendAll(message, length)) {
+        if (std::int32_t code = redial(deadline)) return code;
+    }
+    return DQM_OK;
 }
 
 std::int32_t SocketLink::receive(std::vector<std::uint8_t>& message, int timeoutMs) {
     if (fd_ < 0) return DQM_ERR_CONNECTION_LOST;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         if (input_.size() >= z6wire::kPrefixSize) {
             const std::size_t length = z6wire::messageLength(input_.data());
@@ -88,9 +93,23 @@ std::int32_t SocketLink::receive(std::vector<std::uint8_t>& message, int timeout
         const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+            if (!answerStarted_ && !lastRequest_.empty()) {
+                // Dropped before a byte of an answer: the device is
+                // restarting and never saw the request. Dial again and send
+                // it again, until the reconnect window closes.
+                if (resendDeadline_ == TimePoint{})
+                    resendDeadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReconnectWindowMs);
+                do {
+                    if (std::int32_t code = redial(resendDeadline_)) return code;
+                } while (!sendAll(lastRequest_.data(), lastRequest_.size()));
+                // The answer is due a reply time after the request went again.
+                deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
+                continue;
+            }
             drop();
             return DQM_ERR_CONNECTION_LOST;
         }
+        answerStarted_ = true;
         input_.insert(input_.end(), chunk, chunk + n);
     }
 }

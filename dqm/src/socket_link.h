@@ -5,6 +5,7 @@
 
 #include "DaqoraM_transport.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -26,13 +27,20 @@ public:
     void drop() override;
 
 private:
+    using TimePoint = std::chrono::steady_clock::time_point;
     bool connectionGone();
-    std::int32_t redial();
+    // Dials until it works or the deadline passes.
+    std::int32_t redial(TimePoint deadline);
     bool sendAll(const std::uint8_t* data, std::size_t length);
 
     int fd_;
     Dialer dialer_;
     std::vector<std::uint8_t> input_;  // bytes received, not yet taken as messages
+    // The last request, sent again once when the device drops the connection
+    // before a single byte of an answer came (it is restarting and never saw it).
+    std::vector<std::uint8_t> lastRequest_;
+    bool answerStarted_ = true;
+    TimePoint resendDeadline_{};  // set when the device first dropped this request
 };
 
 }  // namespace dqm

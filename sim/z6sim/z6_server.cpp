@@ -198,9 +198,11 @@ void Z6Server::goAway() {
     deviceLeft_ = false;
     away_ = true;
     logEvent("device restarting: off the bus and network for " + std::to_string(model_.awayForMs()) + " ms");
-    closeAll("device restarting");
+    // Off the bus and network first, so that nobody connects to a device
+    // that is leaving; then its connections go.
     unplugUsb();
     stopListening();
+    closeAll("device restarting");
     plugPending_ = false;
     if (model_.persistentChanges() != savedChanges_) saveState("restart");
 }
