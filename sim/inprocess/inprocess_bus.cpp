@@ -9,14 +9,15 @@ namespace {
 
 class InProcessLink : public dqm::Link {
 public:
-    InProcessLink(std::shared_ptr<DeviceSlot> slot, std::shared_ptr<std::uint64_t> exchanges)
-        : slot_(std::move(slot)), exchanges_(std::move(exchanges)) {}
+    InProcessLink(std::shared_ptr<DeviceSlot> slot, std::shared_ptr<InProcessBus::Traffic> traffic)
+        : slot_(std::move(slot)), traffic_(std::move(traffic)) {}
 
     std::int32_t exchange(const std::uint8_t* request, std::size_t length, std::vector<std::uint8_t>& reply) override {
         if (slot_->model == nullptr) return DQM_ERR_CONNECTION_LOST;  // unplugged
         if (!waitUntilHere(*slot_->model)) return DQM_ERR_CONNECTION_LOST;
-        ++*exchanges_;
+        ++traffic_->exchanges;
         reply = slot_->model->handleRequest(request, length);
+        if (traffic_->observer) traffic_->observer(request, length);
         return DQM_OK;
     }
 
@@ -35,7 +36,7 @@ private:
     }
 
     std::shared_ptr<DeviceSlot> slot_;
-    std::shared_ptr<std::uint64_t> exchanges_;
+    std::shared_ptr<InProcessBus::Traffic> traffic_;
 };
 
 }  // namespace
@@ -80,7 +81,7 @@ std::int32_t InProcessBus::open(dqm::ConnectionType type, const std::string& ide
         if (it == tcp_.end()) return DQM_ERR_TCP_NOT_REACHABLE;
         slot = it->second;
     }
-    link = std::make_unique<InProcessLink>(slot, exchanges_);
+    link = std::make_unique<InProcessLink>(slot, traffic_);
     return DQM_OK;
 }
 
