@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -66,6 +67,9 @@ public:
         return code;
     }
 
+    // Whether the state table is indexed by state (checked when compiled).
+    static constexpr bool statesInOrder();
+
 private:
     struct State {
         UpgradeState state;
@@ -97,7 +101,7 @@ private:
     std::uint32_t restartTick_ = 0;
 };
 
-const Upgrade::State Upgrade::kStates[] = {
+constexpr Upgrade::State Upgrade::kStates[] = {
     {kCheckingDevice, "Checking Daqora Device\r\n", &Upgrade::checkDevice},
     {kCheckingFile, "Checking Upgrade File\r\n", &Upgrade::checkFile},
     {kErasing, "Erasing: ", &Upgrade::erasePage},
@@ -108,6 +112,14 @@ const Upgrade::State Upgrade::kStates[] = {
     {kWaiting, "Waiting: ", &Upgrade::waitForRestart},
     {kFinalCheck, "Final Check\r\n", &Upgrade::finalCheck},
 };
+
+// The table is indexed by state.
+constexpr bool Upgrade::statesInOrder() {
+    for (int i = 0; i < static_cast<int>(std::size(kStates)); ++i)
+        if (kStates[i].state != i) return false;
+    return std::size(kStates) == kFinalCheck + 1;
+}
+static_assert(Upgrade::statesInOrder());
 
 std::int32_t Upgrade::checkDevice() {
     MbfbOperation versions[] = {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -52,6 +53,22 @@ TEST(ImageFile, StatusTellsWhetherTheFileIsAnImageReadWhole) {
         const ImageFile file((dir.path() / c.name).string().c_str());
         EXPECT_EQ(file.status, c.status) << c.name;
         EXPECT_EQ(file.length, c.length) << c.name;
+    }
+}
+
+TEST(ImageFile, TheFileIsClosedWhateverItsStatus) {
+    TempDir dir;
+    dir.write("good.bin", "DQFX" + std::string(200, 'x'));
+    dir.write("magic.bin", "DQFY" + std::string(200, 'x'));
+    dir.write("huge.bin");
+    std::filesystem::resize_file(dir.path() / "huge.bin", kMaxImageFileSize + 1);
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto before = openFiles();
+    for (const char* name : {"good.bin", "magic.bin", "huge.bin"}) {
+        const ImageFile file((dir.path() / name).string().c_str());
+        EXPECT_EQ(openFiles(), before) << name;
     }
 }
 
