@@ -15,8 +15,8 @@ namespace {
 // connection made again; stream data comes as the model's clock reaches it.
 class InProcessLink : public dqm::Link {
 public:
-    InProcessLink(std::shared_ptr<DeviceSlot> slot, std::shared_ptr<std::uint64_t> exchanges)
-        : slot_(std::move(slot)), exchanges_(std::move(exchanges)) {}
+    InProcessLink(std::shared_ptr<DeviceSlot> slot, std::shared_ptr<InProcessBus::Traffic> traffic)
+        : slot_(std::move(slot)), traffic_(std::move(traffic)) {}
 
     std::int32_t send(const std::uint8_t* message, std::size_t length) override {
         Z6Model* model = slot_->model;
@@ -26,7 +26,8 @@ public:
             connection_ = std::make_unique<DeviceConnection>(*model);
             inbox_.clear();
         }
-        ++*exchanges_;
+        ++traffic_->exchanges;
+        if (traffic_->observer) traffic_->observer(message, length);
         std::vector<std::uint8_t> reply = connection_->handle(message, length);
         if (!reply.empty()) inbox_.push_back(std::move(reply));
         return DQM_OK;
@@ -67,7 +68,7 @@ private:
     }
 
     std::shared_ptr<DeviceSlot> slot_;
-    std::shared_ptr<std::uint64_t> exchanges_;
+    std::shared_ptr<InProcessBus::Traffic> traffic_;
     std::unique_ptr<DeviceConnection> connection_;
     std::deque<std::vector<std::uint8_t>> inbox_;
 };
@@ -114,7 +115,7 @@ std::int32_t InProcessBus::open(dqm::ConnectionType type, const std::string& ide
         if (it == tcp_.end()) return DQM_ERR_TCP_NOT_REACHABLE;
         slot = it->second;
     }
-    link = std::make_unique<InProcessLink>(slot, exchanges_);
+    link = std::make_unique<InProcessLink>(slot, traffic_);
     return DQM_OK;
 }
 

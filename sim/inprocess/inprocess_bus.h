@@ -6,7 +6,9 @@
 
 #include "DaqoraM_transport.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,7 +40,18 @@ public:
     void detachTcp(const std::string& address);
 
     // Requests carried so far, for tests that count transactions.
-    std::uint64_t exchanges() const { return *exchanges_; }
+    std::uint64_t exchanges() const { return traffic_->exchanges; }
+
+    // Called with every request a device answered, after it answered; for
+    // tests that look at the traffic (and may unplug the device meanwhile).
+    using Observer = std::function<void(const std::uint8_t* request, std::size_t length)>;
+    void observe(Observer observer) { traffic_->observer = std::move(observer); }
+
+    // What the bus and its links share; a link may outlive the bus.
+    struct Traffic {
+        std::uint64_t exchanges = 0;
+        Observer observer;
+    };
 
     std::int32_t open(dqm::ConnectionType type, const std::string& identifier,
                       std::unique_ptr<dqm::Link>& link) override;
@@ -47,7 +60,7 @@ private:
     dqm::Connector* previous_;
     std::vector<std::shared_ptr<DeviceSlot>> usb_;
     std::map<std::string, std::shared_ptr<DeviceSlot>> tcp_;
-    std::shared_ptr<std::uint64_t> exchanges_ = std::make_shared<std::uint64_t>(0);
+    std::shared_ptr<Traffic> traffic_ = std::make_shared<Traffic>();
 };
 
 }  // namespace z6

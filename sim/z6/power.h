@@ -12,6 +12,15 @@ namespace z6 {
 // How long the device is away after each request.
 inline constexpr std::uint32_t kRestartAwayMs = 5000;    // full restart (new firmware)
 inline constexpr std::uint32_t kSoftResetAwayMs = 2000;  // soft reset
+// Boot loaders older than this take far longer to start a new image (the
+// station waits 40 s for them instead of 14 s).
+inline constexpr float kSlowRestartBootstrapBelow = 0.89f;
+inline constexpr std::uint32_t kSlowRestartAwayMs = 30000;
+
+// How long a full restart takes with this boot loader version.
+constexpr std::uint32_t restartAwayMs(float bootstrapVersion) {
+    return bootstrapVersion < kSlowRestartBootstrapBelow ? kSlowRestartAwayMs : kRestartAwayMs;
+}
 
 class Power {
 public:

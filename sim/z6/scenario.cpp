@@ -67,6 +67,8 @@ constexpr Field kFields[] = {
     {"identity", "bootstrapVersion", assign<&Scenario::identity, &Identity::bootstrapVersion>},
     {"identity", "flashChipId", assign<&Scenario::identity, &Identity::flashChipId>},
     {"identity", "flashFlags", assign<&Scenario::identity, &Identity::flashFlags>},
+    {"identity", "wifiVersion", assign<&Scenario::identity, &Identity::wifiVersion>},
+    {"identity", "recoveryVersion", assign<&Scenario::identity, &Identity::recoveryVersion>},
     {"faults", "flashReadBusy", assign<&Scenario::faults, &Faults::flashReadBusy>},
 };
 

@@ -23,6 +23,8 @@ struct Identity {
     float bootstrapVersion = 0.96f;
     std::uint32_t flashChipId = 73;
     std::uint32_t flashFlags = 0;  // 0x40: chip unknown to the firmware
+    float wifiVersion = 3.12f;      // WiFi module firmware
+    float recoveryVersion = 0.70f;  // in the recovery image header of a factory-new flash
 };
 
 struct Faults {

@@ -1,6 +1,7 @@
 #include "z6/z6_model.h"
 
 #include "z6/byte_order.h"
+#include "z6/factory_flash.h"
 #include "z6/z6_registers.h"
 
 #include <algorithm>
@@ -22,12 +23,14 @@ Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
     registers_.setU32(reg::kOptions, identity.options);
     registers_.setU32(reg::kFlashChipId, identity.flashChipId);
     registers_.setU32(reg::kFlashFlags, identity.flashFlags);
+    registers_.setF32(reg::kWifiVersion, identity.wifiVersion);
     factorySettings_ = persistentValues();
+    writeFactoryFlash(flash_, scenario_);
 
     // The reply to a restart request still goes out; the device leaves after it.
     registers_.onWrite(reg::kRestart, [this](std::span<const std::uint8_t> data) {
         if (loadU32(data.data()) != reg::kRestartKey) return DeviceError::RestartKeyInvalid;
-        power_.goAway(kRestartAwayMs);
+        power_.goAway(restartAwayMs(scenario_.identity.bootstrapVersion));
         return DeviceError::None;
     });
     registers_.onWrite(reg::kSoftReset, [this](std::span<const std::uint8_t>) {
@@ -91,7 +94,7 @@ void Z6Model::loadState(const std::filesystem::path& dir) {
     if (state.flashImage) {
         flash_.load(*state.flashImage);
     } else {
-        flash_.eraseAll();
+        writeFactoryFlash(flash_, scenario_);
     }
     for (const auto& [address, bytes] : factorySettings_) {
         const auto stored = state.settings.find(address);

@@ -57,8 +57,8 @@ public:
 
     // The flash and the persistent registers. Throws StateError.
     void saveState(const std::filesystem::path& dir) const;
-    // Makes the device what dir holds; what dir lacks is factory-new (flash
-    // erased, settings as at construction). On an error nothing changes.
+    // Makes the device what dir holds; what dir lacks is factory-new (the
+    // factory flash, settings as at construction). On an error nothing changes.
     void loadState(const std::filesystem::path& dir);
 
 private:

@@ -24,6 +24,9 @@ constexpr RegisterDefinition kTable[] = {
     u32Register(reg::kFlashChipId, Read, Volatile, "flash chip identifier"),
     u32Register(reg::kFlashFlags, Read, Volatile, "flash flags"),
 
+    // Identity of the firmware parts besides main and bootstrap.
+    f32Register(reg::kWifiVersion, Read, Volatile, "WiFi module version"),
+
     byteRegisters(reg::kMacAddress, reg::kMacAddressWords, reg::kMacAddressWords, Read, Volatile, "MAC address"),
     u32Register(reg::kSerialNumber, Read, Volatile, "serial number"),
     u32Register(reg::kRestart, Write, Volatile, "restart request"),

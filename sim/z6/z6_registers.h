@@ -17,6 +17,7 @@ inline constexpr std::uint16_t kBootstrapVersion = 60006;
 inline constexpr std::uint16_t kOptions = 60010;  // bit 0: Pro variant
 inline constexpr std::uint16_t kFlashChipId = 60040;
 inline constexpr std::uint16_t kFlashFlags = 60100;  // 0x40: chip unknown to the firmware
+inline constexpr std::uint16_t kWifiVersion = 60008;  // F32, WiFi module firmware
 
 // Identity the device takes from its provisioning record at boot.
 inline constexpr std::uint16_t kMacAddress = 60020;   // 4 registers: two zero bytes, then the MAC

@@ -16,12 +16,6 @@ std::int32_t notImplemented(TestContext* context) {
 #define DQ_PENDING_STEP(name) \
     std::int32_t name(TestContext* context) { return notImplemented(context); }
 
-DQ_PENDING_STEP(openDaqoraStep)
-DQ_PENDING_STEP(firmwareVersionStep)
-DQ_PENDING_STEP(hardwareVersionStep)
-DQ_PENDING_STEP(recoveryVersionStep)
-DQ_PENDING_STEP(loadRecoveryImageStep)
-DQ_PENDING_STEP(loadWebPagesStep)
 DQ_PENDING_STEP(readTestJigInfoStep)
 DQ_PENDING_STEP(selfDiagnosticStep)
 DQ_PENDING_STEP(checkSdCardStep)

@@ -75,7 +75,7 @@ TEST_F(Z6Wire, MalformedRequestsAreAnsweredWithAnExceptionAndChangeNothing) {
          "00 09 00 00 00 05 01 CC 02 00 00"},
         {"unknown register", "00 09 00 00 00 0E 01 4C 01 13 7E 02 00 00 01 2C 00 00 64 01",
          "00 09 00 00 00 05 01 CC 02 00 00"},
-        {"gap inside a read", "00 09 00 00 00 0E 01 4C 01 13 7E 02 00 00 01 2C 00 EA 60 0A",
+        {"gap inside a read", "00 09 00 00 00 0E 01 4C 01 13 7E 02 00 00 01 2C 00 EA 6A 04",
          "00 09 00 00 00 05 01 CC 02 00 00"},
         {"read of the write-only program block", "00 09 00 00 00 0E 01 4C 01 13 7E 02 00 00 01 2C 00 F1 86 03",
          "00 09 00 00 00 05 01 CC 02 00 00"},

@@ -40,6 +40,23 @@ TEST_F(Z6Power, RestartAnswersThenLeavesAndBootsWithTheRecordedIdentity) {
     EXPECT_EQ(readIdentity(), feedbackReply("1C 03 C8 92 00 00 0E 5D 71 00 01 23"));
 }
 
+TEST(Z6PowerRestart, AnOldBootLoaderStaysAwayLongerAfterARestart) {
+    // The station waits 40 s below bootstrap 0.89 and 14 s from it on; the
+    // device must be back within each.
+    for (const auto& [bootstrap, awayMs] : {std::pair{0.88f, z6::kSlowRestartAwayMs},
+                                            std::pair{0.89f, z6::kRestartAwayMs},
+                                            std::pair{0.96f, z6::kRestartAwayMs}}) {
+        platform::VirtualClock clock;
+        z6::Scenario scenario;
+        scenario.identity.bootstrapVersion = bootstrap;
+        z6::Z6Model model(scenario, clock);
+        EXPECT_EQ(sim_test::send(model, Feedback().writeU32(61996, 0x44510020).bytes()), feedbackReply(""));
+        EXPECT_EQ(model.awayForMs(), awayMs) << bootstrap;
+    }
+    EXPECT_LT(z6::kSlowRestartAwayMs, 40000u);
+    EXPECT_LT(z6::kRestartAwayMs, 14000u);
+}
+
 TEST_F(Z6Power, SoftResetIsShorterAndARestartNeedsItsKey) {
     EXPECT_EQ(sim_test::send(model, Feedback().writeU32(61996, 1).bytes()), sim_test::feedbackException(4, 2360));
     EXPECT_TRUE(model.available());

@@ -26,7 +26,7 @@ TEST(StationRun, DefaultRunOfAllStepsTakesFarLessThanASecond) {
 }
 
 TEST(StationRun, AlternatePlanRunsItsFourRows) {
-    const testing_support::StationRun run = runStation("healthy", {flags::kAlternatePlan, {}});
+    const testing_support::StationRun run = runStation("healthy", {flags::kAlternatePlan, {}, {}});
     ASSERT_EQ(run.rows.size(), 4u);
     EXPECT_EQ(run.rows[3].name, "Analog Test");
 }

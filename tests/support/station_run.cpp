@@ -2,6 +2,7 @@
 
 #include "support/recording_console.h"
 #include "support/scoped_clock.h"
+#include "support/temp_dir.h"
 
 #include "inprocess_bus.h"
 #include "sequencer/test_suite.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace testing_support {
 
@@ -37,6 +39,10 @@ StationRun runStation(const std::string& scenario, const StationOptions& options
     if (options.prepare) options.prepare(model);
     z6::InProcessBus bus;
     bus.plugUsb(model);
+    std::optional<TempDir> emptyDirectory;
+    if (options.workingDirectory.empty()) emptyDirectory.emplace();
+    ScopedWorkingDirectory inside(options.workingDirectory.empty() ? emptyDirectory->path()
+                                                                    : options.workingDirectory);
 
     auto suite = std::make_unique<TestSuite>();
     suite->init(options.stationFlags);

@@ -7,6 +7,7 @@
 #include "sequencer/station_flags.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ struct StationOptions {
     // Runs on the model after the scenario is loaded, before the station
     // starts: for a state a scenario cannot express.
     std::function<void(z6::Z6Model&)> prepare;
+    // The station's working directory for the run, where it finds image
+    // files. Empty: a fresh empty directory, so no stray file is found.
+    std::filesystem::path workingDirectory;
 };
 
 StationRun runStation(const std::string& scenario, const StationOptions& options = {});
