@@ -16,7 +16,12 @@ namespace z6 {
     X(FlashEraseNotPageAligned, 2353, "erase address is not the start of a 4 KB page")              \
     X(FlashProgramLengthInvalid, 2354, "program data must be an even number of bytes from 2 to 32") \
     X(FlashReadBusy, 2358, "flash busy: read the chunk again")                                      \
-    X(RestartKeyInvalid, 2360, "restart request without the restart key")
+    X(RestartKeyInvalid, 2360, "restart request without the restart key")                          \
+    X(AnalogSettingInvalid, 2370, "analog input setting out of range")                              \
+    X(DacCodeInvalid, 2371, "DAC code above 65535")                                                 \
+    X(JigExchangeInvalid, 2372, "jig memory exchange set-up is malformed")                          \
+    X(JigMemoryNoAnswer, 2373, "nothing answers on the jig memory bus")                             \
+    X(FactoryKeyInvalid, 2374, "wrong key for restoring the factory start-up settings")
 
 #define Z6_DEVICE_ERROR_ENUMERATOR(name, code, text) name = code,
 enum class DeviceError : std::uint16_t { Z6_DEVICE_ERROR_TABLE(Z6_DEVICE_ERROR_ENUMERATOR) };
