@@ -3,6 +3,7 @@
 #include "support/recording_console.h"
 #include "support/scoped_clock.h"
 
+#include "device/registers.h"
 #include "inprocess_bus.h"
 #include "sequencer/test_suite.h"
 #include "z6/scenario.h"
@@ -30,6 +31,23 @@ bool StationRun::has(const std::string& name) const {
     return false;
 }
 
+namespace {
+
+constexpr std::int32_t kOptionBits = 60010;
+constexpr std::uint32_t kProOption = 1;
+
+void openDeviceAsOpenDaqoraDoes(TestContext& context) {
+    std::int32_t handle = 0;
+    ASSERT_EQ(DQM_OpenS("DQM_dtZ6", "DQM_ctUSB", "DQM_idANY", &handle), DQM_OK);
+    context.handle = handle;
+    context.usbHandle = handle;
+    std::uint32_t options = 0;
+    ASSERT_EQ(readAddressU32(handle, kOptionBits, &options), 0);
+    context.isPro = (options & kProOption) != 0;
+}
+
+}  // namespace
+
 StationRun runStation(const std::string& scenario, const StationOptions& options) {
     ScopedClock<> clock;
     RecordingConsole console;
@@ -40,6 +58,7 @@ StationRun runStation(const std::string& scenario, const StationOptions& options
 
     auto suite = std::make_unique<TestSuite>();
     suite->init(options.stationFlags);
+    if (options.openDevice) openDeviceAsOpenDaqoraDoes(suite->context);
     suite->run();
 
     StationRun run;

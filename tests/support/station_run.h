@@ -40,6 +40,10 @@ struct StationOptions {
     // Runs on the model after the scenario is loaded, before the station
     // starts: for a state a scenario cannot express.
     std::function<void(z6::Z6Model&)> prepare;
+    // Starts the run with the device open on USB, as "Open Daqora" leaves
+    // it (handle, usbHandle, isPro): lets the steps after it reach the
+    // device while that step is not built.
+    bool openDevice = false;
 };
 
 StationRun runStation(const std::string& scenario, const StationOptions& options = {});
