@@ -1,5 +1,5 @@
 // Reproducible noise: normally distributed values from a seeded generator.
-// The generator is the standard's exactly specified one and the transform is
+// The generator's sequence is fixed by the language standard and the transform is
 // done here (not by a library distribution), so a seed gives the same
 // sequence on every run and with every standard library.
 #pragma once

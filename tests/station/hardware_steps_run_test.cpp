@@ -1,7 +1,7 @@
 // Whole station runs in process, with the device open from the start, for
 // a good device and for each fault scenario of the jig, supply,
 // temperature, DAC and settings steps: the row of the step that meets the
-// fault gets the state and details the station specifies.
+// fault gets the state and details the station must report for it.
 #include "support/station_run.h"
 
 #include <gtest/gtest.h>
