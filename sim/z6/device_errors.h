@@ -18,7 +18,12 @@ namespace z6 {
     X(FlashReadBusy, 2358, "flash busy: read the chunk again")                                      \
     X(RestartKeyInvalid, 2360, "restart request without the restart key")                          \
     X(StreamAlreadyRunning, 2370, "a stream already runs on this connection")                      \
-    X(StreamSettingsInvalid, 2371, "stream rate or scan list not possible")
+    X(StreamSettingsInvalid, 2371, "stream rate or scan list not possible")                         \
+    X(AnalogSettingInvalid, 2380, "analog input setting out of range")                              \
+    X(DacCodeInvalid, 2381, "DAC code above 65535")                                                 \
+    X(JigExchangeInvalid, 2382, "jig memory exchange set-up is malformed")                          \
+    X(JigMemoryNoAnswer, 2383, "nothing answers on the jig memory bus")                             \
+    X(FactoryKeyInvalid, 2384, "wrong key for restoring the factory start-up settings")
 
 #define Z6_DEVICE_ERROR_ENUMERATOR(name, code, text) name = code,
 enum class DeviceError : std::uint16_t { Z6_DEVICE_ERROR_TABLE(Z6_DEVICE_ERROR_ENUMERATOR) };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -24,11 +25,15 @@ using Json = nlohmann::json;
 // Bounds an extends chain (the scenario itself included).
 constexpr std::size_t kMaxChainLength = 8;
 
+// Largest value of an unsigned field, or longest text; kNoLimit: what the
+// field's type holds.
+constexpr std::uint64_t kNoLimit = 0;
+
 template <class T>
-T convert(const Json& value, const std::string& where);
+T convert(const Json& value, const std::string& where, std::uint64_t limit);
 
 template <>
-float convert<float>(const Json& value, const std::string& where) {
+float convert<float>(const Json& value, const std::string& where, std::uint64_t) {
     if (!value.is_number()) throw ScenarioError(where + " must be a number");
     const double number = value.get<double>();
     if (!std::isfinite(number) || std::fabs(number) > FLT_MAX) {
@@ -38,18 +43,47 @@ float convert<float>(const Json& value, const std::string& where) {
 }
 
 template <>
-std::uint32_t convert<std::uint32_t>(const Json& value, const std::string& where) {
+std::uint32_t convert<std::uint32_t>(const Json& value, const std::string& where, std::uint64_t limit) {
+    const std::uint64_t largest = limit == kNoLimit ? UINT32_MAX : limit;
     // Non-negative integers parse as unsigned; negative ones and fractions do not.
-    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > UINT32_MAX) {
-        throw ScenarioError(where + " must be a whole number from 0 to 4294967295");
+    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > largest) {
+        throw ScenarioError(where + " must be a whole number from 0 to " + std::to_string(largest));
     }
     return static_cast<std::uint32_t>(value.get<std::uint64_t>());
 }
 
-template <auto Section, auto Member>
+template <>
+std::int32_t convert<std::int32_t>(const Json& value, const std::string& where, std::uint64_t) {
+    const bool fits = value.is_number_unsigned()
+                          ? value.get<std::uint64_t>() <= INT32_MAX
+                          : value.is_number_integer() && value.get<std::int64_t>() >= INT32_MIN &&
+                                value.get<std::int64_t>() <= INT32_MAX;
+    if (!fits) {
+        throw ScenarioError(where + " must be a whole number from -2147483648 to 2147483647");
+    }
+    return static_cast<std::int32_t>(value.get<std::int64_t>());
+}
+
+template <>
+bool convert<bool>(const Json& value, const std::string& where, std::uint64_t) {
+    if (!value.is_boolean()) throw ScenarioError(where + " must be true or false");
+    return value.get<bool>();
+}
+
+template <>
+std::string convert<std::string>(const Json& value, const std::string& where, std::uint64_t limit) {
+    if (!value.is_string()) throw ScenarioError(where + " must be a string");
+    std::string text = value.get<std::string>();
+    if (limit != kNoLimit && text.size() > limit) {
+        throw ScenarioError(where + " must be at most " + std::to_string(limit) + " bytes long");
+    }
+    return text;
+}
+
+template <auto Section, auto Member, std::uint64_t Limit = kNoLimit>
 void assign(Scenario& scenario, const Json& value, const std::string& where) {
     auto& field = (scenario.*Section).*Member;
-    field = convert<std::remove_cvref_t<decltype(field)>>(value, where);
+    field = convert<std::remove_cvref_t<decltype(field)>>(value, where, Limit);
 }
 
 // Every value a scenario may set: section, key, where it goes.
@@ -69,7 +103,32 @@ constexpr Field kFields[] = {
     {"identity", "flashFlags", assign<&Scenario::identity, &Identity::flashFlags>},
     {"identity", "wifiVersion", assign<&Scenario::identity, &Identity::wifiVersion>},
     {"identity", "recoveryVersion", assign<&Scenario::identity, &Identity::recoveryVersion>},
+    {"analog", "supplyVolts", assign<&Scenario::analog, &AnalogSettings::supplyVolts>},
+    {"analog", "supplyAmps", assign<&Scenario::analog, &AnalogSettings::supplyAmps>},
+    {"analog", "vmPlusVolts", assign<&Scenario::analog, &AnalogSettings::vmPlusVolts>},
+    {"analog", "vmMinusVolts", assign<&Scenario::analog, &AnalogSettings::vmMinusVolts>},
+    {"analog", "temperatureK", assign<&Scenario::analog, &AnalogSettings::temperatureK>},
+    {"analog", "noiseSeed", assign<&Scenario::analog, &AnalogSettings::noiseSeed>},
+    {"settings", "factoryStartup", assign<&Scenario::settings, &StoredSettings::factoryStartup>},
+    {"settings", "name", assign<&Scenario::settings, &StoredSettings::name, 40>},
+    {"clock", "offsetSeconds", assign<&Scenario::clock, &ClockSettings::offsetSeconds>},
+    {"jig", "present", assign<&Scenario::jig, &JigSettings::present>},
+    {"jig", "type", assign<&Scenario::jig, &JigSettings::type, 0xFFFF>},
+    {"jig", "code", assign<&Scenario::jig, &JigSettings::code, 0xFF>},
+    {"jig", "wiredCode", assign<&Scenario::jig, &JigSettings::wiredCode, 0x1F>},
+    {"jig", "memoryBlank", assign<&Scenario::jig, &JigSettings::memoryBlank>},
+    {"jig", "vmPlusRatio", assign<&Scenario::jig, &JigSettings::vmPlusRatio>},
+    {"jig", "vmMinusRatio", assign<&Scenario::jig, &JigSettings::vmMinusRatio>},
+    {"jig", "load200uAOhms", assign<&Scenario::jig, &JigSettings::load200uAOhms>},
+    {"jig", "constant4", assign<&Scenario::jig, &JigSettings::constant4>},
+    {"jig", "load10uAOhms", assign<&Scenario::jig, &JigSettings::load10uAOhms>},
+    {"jig", "senseOhms", assign<&Scenario::jig, &JigSettings::senseOhms>},
+    {"jig", "biasShuntOhms", assign<&Scenario::jig, &JigSettings::biasShuntOhms>},
+    {"jig", "ambientK", assign<&Scenario::jig, &JigSettings::ambientK>},
+    {"jig", "dacLoopbacksSwapped", assign<&Scenario::jig, &JigSettings::dacLoopbacksSwapped>},
     {"faults", "flashReadBusy", assign<&Scenario::faults, &Faults::flashReadBusy>},
+    {"faults", "dac0Stuck", assign<&Scenario::faults, &Faults::dac0Stuck>},
+    {"faults", "dac1Stuck", assign<&Scenario::faults, &Faults::dac1Stuck>},
 };
 
 // Top-level keys besides the sections.

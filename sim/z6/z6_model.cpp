@@ -14,6 +14,11 @@ Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
       power_(clock),
       registers_(z6RegisterTable()),
       flashWindow_(flash_, registers_, scenario.faults.flashReadBusy),
+      jig_(scenario_.jig),
+      jigConnector_(jig_, registers_),
+      analog_(scenario_, jig_, flash_, registers_),
+      settings_(scenario_.settings, registers_),
+      deviceClock_(scenario_, clock_, registers_),
       server_(registers_) {
     const Identity& identity = scenario_.identity;
     registers_.setF32(reg::kProductId, identity.productId);
@@ -75,6 +80,10 @@ void Z6Model::boot() {
 
     registers_.setU32(reg::kFlashKey, 0);
     registers_.setU32(reg::kFlashReadPointer, 0);
+
+    analog_.boot();
+    jigConnector_.boot();
+    deviceClock_.boot();
 }
 
 RegisterValues Z6Model::persistentValues() const {

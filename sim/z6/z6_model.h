@@ -1,10 +1,16 @@
-// One simulated Daqora Z6: its registers, its flash and the Modbus server
-// that answers the station, set up from a scenario.
+// One simulated Daqora Z6 in its test jig: its registers, its flash, its
+// analog side and the Modbus server that answers the station, set up from a
+// scenario.
 #pragma once
 
 #include "platform/clock.h"
+#include "z6/analog_front_end.h"
+#include "z6/device_clock.h"
+#include "z6/device_settings.h"
 #include "z6/flash.h"
 #include "z6/flash_window.h"
+#include "z6/jig.h"
+#include "z6/jig_connector.h"
 #include "z6/modbus_server.h"
 #include "z6/power.h"
 #include "z6/register_map.h"
@@ -48,6 +54,9 @@ public:
     const RegisterMap& registers() const { return registers_; }
     const Scenario& scenario() const { return scenario_; }
     platform::Clock& clock() { return clock_; }
+    Jig& jig() { return jig_; }
+    AnalogFrontEnd& analog() { return analog_; }
+    const DeviceClock& deviceClock() const { return deviceClock_; }
 
     // Grows whenever the flash or a persistent setting changes; equal values
     // mean nothing to save since.
@@ -64,7 +73,8 @@ public:
 private:
     RegisterValues persistentValues() const;
     // What the firmware does at start: take the serial number and MAC from
-    // the provisioning record (the factory defaults where it is blank).
+    // the provisioning record (the factory defaults where it is blank), the
+    // calibration from its image, and the analog side to its start-up state.
     void boot();
 
     Scenario scenario_;
@@ -73,6 +83,11 @@ private:
     Flash flash_;
     RegisterMap registers_;
     FlashWindow flashWindow_;
+    Jig jig_;
+    JigConnector jigConnector_;
+    AnalogFrontEnd analog_;
+    DeviceSettings settings_;
+    DeviceClock deviceClock_;
     ModbusServer server_;
     RegisterValues factorySettings_;
 };

@@ -1,5 +1,10 @@
 #include "z6/z6_registers.h"
 
+#include "z6/electrical.h"
+
+#include <iterator>
+#include <vector>
+
 namespace z6 {
 
 namespace {
@@ -39,10 +44,62 @@ constexpr RegisterDefinition kTable[] = {
     u32Register(reg::kFlashErase, Write, Volatile, "flash page erase"),
     byteRegisters(reg::kFlashProgram, reg::kFlashProgramMinWords, reg::kFlashProgramMaxWords, Write, Volatile,
                   "flash program"),
+
+    // DAC outputs. A volts write sets the code through the calibration.
+    f32Register(reg::kDac0Volts, Write, Volatile, "DAC0 volts"),
+    f32Register(reg::kDac1Volts, Write, Volatile, "DAC1 volts"),
+    u32Register(reg::kDac0Code, ReadWrite, Volatile, "DAC0 code"),
+    u32Register(reg::kDac1Code, ReadWrite, Volatile, "DAC1 code"),
+    f32Register(reg::kTemperature, Read, Volatile, "internal temperature"),
+
+    // The jig connection.
+    byteRegisters(reg::kJigExchange, reg::kJigExchangeHeaderWords, reg::kJigExchangeMaxWords, Write, Volatile,
+                  "jig memory exchange"),
+    byteRegisters(reg::kJigExchangeIn, reg::kJigExchangeInWords, reg::kJigExchangeInWords, Read, Volatile,
+                  "jig memory bytes received"),
+    u16Register(reg::kDigitalPort0, Read, Volatile, "digital port 0 state"),
+
+    // Stored settings and the clock.
+    u32Register(reg::kStartupSettings, Read, Persistent, "start-up settings are factory"),
+    u32Register(reg::kRestoreFactory, Write, Volatile, "restore factory start-up settings"),
+    byteRegisters(reg::kDeviceName, reg::kDeviceNameWords, reg::kDeviceNameWords, ReadWrite, Persistent,
+                  "device name"),
+    u32Register(reg::kClock, Read, Volatile, "real-time clock"),
+    u32Register(reg::kSetClock, Write, Volatile, "set real-time clock"),
+};
+
+// Analog input blocks, repeated for every channel.
+struct ChannelBlocks {
+    std::uint16_t base;
+    std::uint16_t stride;  // registers from one channel's block to the next
+    RegisterDefinition (*define)(std::uint16_t address, Access, Persistence, std::string_view name);
+    Access access;
+    std::string_view name;
+};
+
+constexpr ChannelBlocks kChannelBlocks[] = {
+    {reg::kAinVolts, 2, f32Register, Read, "analog input volts"},
+    {reg::kAinRaw, 2, u32Register, Read, "analog input raw reading"},
+    {reg::kAinRange, 2, f32Register, ReadWrite, "analog input range"},
+    {reg::kAinNegative, 1, u16Register, ReadWrite, "analog input negative channel"},
+    {reg::kAinResolution, 1, u16Register, ReadWrite, "analog input resolution index"},
+    {reg::kAinSettling, 2, f32Register, ReadWrite, "analog input settling"},
 };
 
 }  // namespace
 
-std::span<const RegisterDefinition> z6RegisterTable() { return kTable; }
+std::span<const RegisterDefinition> z6RegisterTable() {
+    static const std::vector<RegisterDefinition> table = [] {
+        std::vector<RegisterDefinition> all(std::begin(kTable), std::end(kTable));
+        for (const ChannelBlocks& blocks : kChannelBlocks) {
+            for (int channel = 0; channel < electrical::kAnalogChannels; ++channel) {
+                const auto address = static_cast<std::uint16_t>(blocks.base + blocks.stride * channel);
+                all.push_back(blocks.define(address, blocks.access, Volatile, blocks.name));
+            }
+        }
+        return all;
+    }();
+    return table;
+}
 
 }  // namespace z6

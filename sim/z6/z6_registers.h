@@ -39,6 +39,46 @@ inline constexpr std::uint16_t kFlashProgram = 61830;  // 4-byte address, then 2
 inline constexpr std::uint16_t kFlashProgramMinWords = 3;
 inline constexpr std::uint16_t kFlashProgramMaxWords = 18;
 
+// Analog inputs, one block of each kind per channel: channel c's volts at
+// kAinVolts + 2c, its raw reading at kAinRaw + 2c, and its settings.
+inline constexpr std::uint16_t kAinVolts = 0;            // F32, calibrated reading
+inline constexpr std::uint16_t kAinRaw = 50000;          // U32, counts x 256
+inline constexpr std::uint16_t kAinRange = 40000;        // F32, largest reading to hold; 0: +-10 V
+inline constexpr std::uint16_t kAinNegative = 41000;     // U16, negative channel; 199: ground
+inline constexpr std::uint16_t kAinResolution = 41500;   // U16, resolution index 0 to 12
+inline constexpr std::uint16_t kAinSettling = 42000;     // F32, settling time
+
+// DAC outputs, set in volts (through the calibration) or as codes.
+inline constexpr std::uint16_t kDac0Volts = 1000;
+inline constexpr std::uint16_t kDac1Volts = 1002;
+inline constexpr std::uint16_t kDac0Code = 51000;
+inline constexpr std::uint16_t kDac1Code = 51002;
+
+// The internal temperature, kelvin, converted from its sensor's channel.
+inline constexpr std::uint16_t kTemperature = 60052;
+// The set point of the jig's reference source.
+inline constexpr std::uint16_t kReferenceSetPoint = 30014;
+
+// The jig connection: a memory exchange set up and run by one write, its
+// bytes read back, and digital port 0 where the jig wires its code.
+inline constexpr std::uint16_t kJigExchange = 5100;
+inline constexpr std::uint16_t kJigExchangeHeaderWords = 10;  // set-up before the bytes to send
+inline constexpr std::uint16_t kJigExchangeMaxWords = 26;     // with up to 32 bytes to send
+inline constexpr std::uint16_t kJigExchangeIn = 5160;
+inline constexpr std::uint16_t kJigExchangeInWords = 16;      // up to 32 bytes received
+inline constexpr std::uint16_t kDigitalPort0 = 2500;
+
+// Stored settings.
+inline constexpr std::uint16_t kStartupSettings = 49000;      // U32, 1: factory start-up settings
+inline constexpr std::uint16_t kRestoreFactory = 49004;       // U32, takes kRestoreFactoryKey
+inline constexpr std::uint32_t kRestoreFactoryKey = 0x5A3B81F2;
+inline constexpr std::uint16_t kDeviceName = 60500;           // 40 bytes, zero padded
+inline constexpr std::uint16_t kDeviceNameWords = 20;
+
+// Real-time clock, seconds.
+inline constexpr std::uint16_t kClock = 61500;
+inline constexpr std::uint16_t kSetClock = 61504;
+
 }  // namespace z6::reg
 
 namespace z6 {

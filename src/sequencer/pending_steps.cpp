@@ -16,22 +16,13 @@ std::int32_t notImplemented(TestContext* context) {
 #define DQ_PENDING_STEP(name) \
     std::int32_t name(TestContext* context) { return notImplemented(context); }
 
-DQ_PENDING_STEP(readTestJigInfoStep)
 DQ_PENDING_STEP(selfDiagnosticStep)
 DQ_PENDING_STEP(checkSdCardStep)
-DQ_PENDING_STEP(vsAndCurrentStep)
-DQ_PENDING_STEP(vmuxStep)
-DQ_PENDING_STEP(systemTimeStep)
-DQ_PENDING_STEP(startupDaqSettingsStep)
-DQ_PENDING_STEP(deviceNameStep)
-DQ_PENDING_STEP(temperatureSensorStep)
 DQ_PENDING_STEP(dioShortTestStep)
 DQ_PENDING_STEP(dioJigTestStep)
 DQ_PENDING_STEP(testDioOperationStep)
-DQ_PENDING_STEP(dacTestStep)
 DQ_PENDING_STEP(ainNoiseStep)
 DQ_PENDING_STEP(analogTestStep)
-DQ_PENDING_STEP(resetStep)
 DQ_PENDING_STEP(checkCalibrationStep)
 DQ_PENDING_STEP(calibrateStep)
 DQ_PENDING_STEP(testAinAccuracyStep)

@@ -60,6 +60,19 @@ TEST(Z6ShippedScenarios, HealthyAndHealthyProDifferOnlyInTheProOption) {
               "00 01 00 00 00 07 01 03 04 00 00 00 49");
 }
 
+TEST(Z6ShippedScenarios, EveryOneLoadsAndHealthySpellsOutTheBuiltInDevice) {
+    platform::VirtualClock clock;
+    for (const std::string& name : z6::listScenarios(z6::defaultScenarioDir())) {
+        EXPECT_NO_THROW(z6::Z6Model(z6::loadScenario(name), clock)) << name;
+    }
+    const z6::Scenario healthy = z6::loadScenario("healthy");
+    const z6::Scenario builtIn;
+    EXPECT_TRUE(healthy.analog == builtIn.analog);
+    EXPECT_TRUE(healthy.settings == builtIn.settings);
+    EXPECT_TRUE(healthy.clock == builtIn.clock);
+    EXPECT_TRUE(healthy.jig == builtIn.jig);
+}
+
 TEST(Z6ScenarioFiles, ExtendsOverridesOnlyTheValuesGivenAtEveryLevel) {
     TempDir dir;
     dir.write("base.json", R"({"description": "base", "identity": {"options": 2, "hardwareVersion": 2.5},
@@ -97,6 +110,14 @@ TEST(Z6ScenarioFiles, MistakesGiveAnErrorThatPointsAtThem) {
         {"negative count", R"({"faults": {"flashReadBusy": -1}})", "bad", "faults.flashReadBusy must be a whole"},
         {"fractional bits", R"({"identity": {"options": 1.5}})", "bad", "identity.options must be a whole"},
         {"bits past 32", R"({"identity": {"options": 4294967296}})", "bad", "must be a whole number"},
+        {"code wider than its lines", R"({"jig": {"wiredCode": 32}})", "bad",
+         "jig.wiredCode must be a whole number from 0 to 31"},
+        {"switch given as a number", R"({"jig": {"present": 1}})", "bad", "jig.present must be true or false"},
+        {"name too long", R"({"settings": {"name": "12345678901234567890123456789012345678901"}})", "bad",
+         "settings.name must be at most 40 bytes"},
+        {"name not text", R"({"settings": {"name": 42}})", "bad", "settings.name must be a string"},
+        {"offset past 32 bits", R"({"clock": {"offsetSeconds": -2147483649}})", "bad", "from -2147483648 to"},
+        {"fractional offset", R"({"clock": {"offsetSeconds": 1.5}})", "bad", "clock.offsetSeconds must be a whole"},
         {"extends not text", R"({"extends": 1})", "bad", "'extends' must be a string"},
         {"extends an unknown scenario", R"({"extends": "helthy"})", "bad", "no scenario 'helthy' (extended by 'bad')"},
         {"file names itself otherwise", R"({"name": "good"})", "bad", "names itself 'good'"},

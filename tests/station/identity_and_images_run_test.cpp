@@ -92,7 +92,7 @@ TEST(StationRunWithImages, AHealthyProDeviceGetsItsRecoveryImageFromTheWorkingDi
 }
 
 TEST(StationRunWithImages, WithoutARecoveryImageTheRunSkipsToTheFinalStep) {
-    const StationRun run = runStation("healthy");
+    const StationRun run = runStation("healthy", {flags::kDefault, {}, {}, false});
     EXPECT_EQ(run.row("Load Recovery Image").state, Fatal);
     EXPECT_EQ(run.row("Load Recovery Image").details, "Comm Error: (10)");
     EXPECT_EQ(run.row("Recovery Version").state, Skipped);

@@ -6,6 +6,7 @@
 
 #include "inprocess_bus.h"
 #include "sequencer/test_suite.h"
+#include "z6/firmware_image.h"
 #include "z6/scenario.h"
 #include "z6/z6_model.h"
 
@@ -32,6 +33,15 @@ bool StationRun::has(const std::string& name) const {
     return false;
 }
 
+namespace {
+
+// The recovery image every factory station keeps in its working directory.
+void writeStationFiles(const std::filesystem::path& directory) {
+    z6::writeImageFile(directory / "Z6recovery_9600.bin", z6::kRecoveryImageType, 0.96f, z6::patternPayload(0x8000));
+}
+
+}  // namespace
+
 StationRun runStation(const std::string& scenario, const StationOptions& options) {
     ScopedClock<> clock;
     RecordingConsole console;
@@ -40,7 +50,10 @@ StationRun runStation(const std::string& scenario, const StationOptions& options
     z6::InProcessBus bus;
     bus.plugUsb(model);
     std::optional<TempDir> emptyDirectory;
-    if (options.workingDirectory.empty()) emptyDirectory.emplace();
+    if (options.workingDirectory.empty()) {
+        emptyDirectory.emplace("station");
+        if (options.stationFiles) writeStationFiles(emptyDirectory->path());
+    }
     ScopedWorkingDirectory inside(options.workingDirectory.empty() ? emptyDirectory->path()
                                                                     : options.workingDirectory);
 

@@ -44,6 +44,10 @@ struct StationOptions {
     // The station's working directory for the run, where it finds image
     // files. Empty: a fresh empty directory, so no stray file is found.
     std::filesystem::path workingDirectory;
+
+    // A fresh working directory holds what a factory station's does: a
+    // recovery image (Z6recovery_9600.bin, version 0.96). False: nothing.
+    bool stationFiles = true;
 };
 
 StationRun runStation(const std::string& scenario, const StationOptions& options = {});
