@@ -31,6 +31,15 @@ TEST(StationEndToEnd, DefaultRunAgainstAHealthyProDevice) {
         {"Hardware Version", "HW 1.30"},
         {"Load Recovery Image", "Recovery Image 0.9600 Loaded"},
         {"Recovery Version", "0.9600"},
+        {"Read Test Jig Info", "Jig found: (6,"},
+        {"Vs and Current", "Vs: "},
+        {"Vmux", "Vm+: "},
+        {"System Time", "delta: 0 . Set to: "},
+        {"Startup DAQ Settings", "Factory settings detected"},
+        {"Device Name", "Name: My_Z6_"},
+        {"Temperature Sensor", "Tin: "},
+        {"DAC Test", "All tests passed."},
+        {"Reset", "Soft reset issued"},
     };
     for (const auto& expected : passed) {
         const e2e::Row* row = result.row(expected.name);
