@@ -4,6 +4,7 @@
 
 #include "platform/virtual_clock.h"
 #include "support/temp_dir.h"
+#include "support/wire_bytes.h"
 #include "z6/z6_model.h"
 
 #include <cstdint>
@@ -17,33 +18,10 @@
 
 namespace sim_test {
 
-// "12 34 0a" -> {0x12, 0x34, 0x0A}; spaces are ignored.
-inline std::vector<std::uint8_t> hex(std::string_view text) {
-    std::vector<std::uint8_t> bytes;
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ') continue;
-        digits += c;
-        if (digits.size() == 2) {
-            bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits, nullptr, 16)));
-            digits.clear();
-        }
-    }
-    if (!digits.empty()) throw std::invalid_argument("odd number of hex digits");
-    return bytes;
-}
-
-// {0x12, 0x34} -> "12 34", so that a failing comparison shows the wire.
-inline std::string hexText(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        if (!text.empty()) text += ' ';
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0x0F];
-    }
-    return text;
-}
+// Bytes as hex text both ways ("12 34 0A"), so that a failing comparison
+// shows the wire.
+using testing_support::hex;
+inline std::string hexText(const std::vector<std::uint8_t>& bytes) { return testing_support::toHex(bytes); }
 
 inline std::vector<std::uint8_t> u32Bytes(std::uint32_t value) {
     return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),

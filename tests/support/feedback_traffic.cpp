@@ -43,32 +43,25 @@ void FeedbackTraffic::record(const std::uint8_t* request, std::size_t length, st
     requests_.push_back(std::move(decoded));
 }
 
-std::vector<FlashAccess> FeedbackTraffic::erases() const {
+// Writes to one flash register, each with the key written before it in its
+// request; size is what follows the 4-byte address (0 when nothing does).
+std::vector<FlashAccess> FeedbackTraffic::flashWrites(std::uint16_t address) const {
     std::vector<FlashAccess> found;
     for (const FeedbackRequest& request : requests_) {
         std::uint32_t key = 0;
         for (const FeedbackFrame& frame : request.frames) {
             if (!frame.write) continue;
             if (frame.address == kFlashKey) key = u32At(frame.data);
-            if (frame.address == kFlashErase) found.push_back({key, u32At(frame.data), 0});
-        }
-    }
-    return found;
-}
-
-std::vector<FlashAccess> FeedbackTraffic::programs() const {
-    std::vector<FlashAccess> found;
-    for (const FeedbackRequest& request : requests_) {
-        std::uint32_t key = 0;
-        for (const FeedbackFrame& frame : request.frames) {
-            if (!frame.write) continue;
-            if (frame.address == kFlashKey) key = u32At(frame.data);
-            if (frame.address == kFlashProgram && frame.data.size() >= 4)
+            if (frame.address == address && frame.data.size() >= 4)
                 found.push_back({key, u32At(frame.data), static_cast<std::uint32_t>(frame.data.size() - 4)});
         }
     }
     return found;
 }
+
+std::vector<FlashAccess> FeedbackTraffic::erases() const { return flashWrites(kFlashErase); }
+
+std::vector<FlashAccess> FeedbackTraffic::programs() const { return flashWrites(kFlashProgram); }
 
 std::vector<FeedbackTraffic::U32Write> FeedbackTraffic::u32Writes(std::uint16_t address) const {
     std::vector<U32Write> found;

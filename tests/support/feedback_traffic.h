@@ -38,6 +38,7 @@ class FeedbackTraffic {
 public:
     void record(const std::uint8_t* request, std::size_t length, std::uint32_t tick);
     const std::vector<FeedbackRequest>& requests() const { return requests_; }
+    std::vector<FlashAccess> flashWrites(std::uint16_t address) const;
 
     std::vector<FlashAccess> erases() const;
     std::vector<FlashAccess> programs() const;

@@ -7,12 +7,12 @@
 
 namespace testing_support {
 
-Bytes hex(const std::string& text) {
+Bytes hex(std::string_view text) {
     Bytes out;
     int high = -1;
     for (char c : text) {
         if (std::isspace(static_cast<unsigned char>(c))) continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c))) throw std::invalid_argument("not hex: " + text);
+        if (!std::isxdigit(static_cast<unsigned char>(c))) throw std::invalid_argument("not hex: " + std::string(text));
         const int nibble = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
         if (high < 0) {
             high = nibble;
@@ -21,7 +21,7 @@ Bytes hex(const std::string& text) {
             high = -1;
         }
     }
-    if (high >= 0) throw std::invalid_argument("odd number of hex digits: " + text);
+    if (high >= 0) throw std::invalid_argument("odd number of hex digits: " + std::string(text));
     return out;
 }
 

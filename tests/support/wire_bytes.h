@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testing_support {
@@ -10,7 +11,7 @@ namespace testing_support {
 using Bytes = std::vector<std::uint8_t>;
 
 // Parses hex byte pairs; spaces and line breaks between them are ignored.
-Bytes hex(const std::string& text);
+Bytes hex(std::string_view text);
 std::string toHex(const Bytes& bytes);
 
 // A Modbus-feedback message: transaction 0, protocol 0, the length field,

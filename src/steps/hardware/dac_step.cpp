@@ -35,8 +35,7 @@ std::int32_t dacTestStep(TestContext* context) {
     context->resultState = Passed;
     const std::int32_t handle = context->handle;
     for (const std::int32_t channel : kLoopbackChannel) {
-        if (const std::int32_t code =
-                configureAin(handle, channel, ain::kRange10V, ain::kResolution, ain::kSingleEnded, kSettling))
+        if (const std::int32_t code = ain::configureSingleEnded(handle, channel, kSettling))
             return failCommError(context, code);
     }
     for (const Phase& phase : kPhases) {

@@ -63,8 +63,7 @@ std::int32_t vsAndCurrentStep(TestContext* context) {
     const std::int32_t supplyRegister = ain::voltsRegister(kSupplyChannel);
     float vs = 0.0f;
     float vsense = 0.0f;
-    if (const std::int32_t code =
-            configureAin(handle, kSupplyChannel, ain::kRange10V, ain::kResolution, ain::kSingleEnded, kSettling))
+    if (const std::int32_t code = ain::configureSingleEnded(handle, kSupplyChannel, kSettling))
         return failCommError(context, code);
     if (const std::int32_t code = readF32(handle, supplyRegister, &vs)) return failCommError(context, code);
     if (const std::int32_t code =
@@ -91,8 +90,7 @@ std::int32_t vmuxStep(TestContext* context) {
     context->resultState = Passed;
     const std::int32_t handle = context->handle;
     for (const std::int32_t channel : kVmChannels) {
-        if (const std::int32_t code =
-                configureAin(handle, channel, ain::kRange10V, ain::kResolution, ain::kSingleEnded, kSettling))
+        if (const std::int32_t code = ain::configureSingleEnded(handle, channel, kSettling))
             return failCommError(context, code);
     }
     float readings[2] = {0.0f, 0.0f};

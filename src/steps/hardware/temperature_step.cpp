@@ -46,8 +46,7 @@ std::int32_t temperatureSensorStep(TestContext* context) {
     context->resultState = Passed;
     const std::int32_t handle = context->handle;
     writeU16(handle, kRegister48005, 1);  // not examined
-    if (const std::int32_t code = configureAin(handle, kInternalSensorChannel, ain::kRange10V, ain::kResolution,
-                                               ain::kSingleEnded, kSettling))
+    if (const std::int32_t code = ain::configureSingleEnded(handle, kInternalSensorChannel, kSettling))
         return failCommError(context, code);
     MbfbOperation read = MbfbOperation::read(kTemperatureRegister, 2, kMbfbF32);
     if (const std::int32_t code = mbfbTransact(handle, 1, &read)) return failCommError(context, code);
@@ -58,8 +57,7 @@ std::int32_t temperatureSensorStep(TestContext* context) {
     float tex = 0.0f;
     if (jig) {
         float volts = 0.0f;
-        if (const std::int32_t code = configureAin(handle, kExternalSensorChannel, ain::kRange10V, ain::kResolution,
-                                                   ain::kSingleEnded, kSettling))
+        if (const std::int32_t code = ain::configureSingleEnded(handle, kExternalSensorChannel, kSettling))
             return failCommError(context, code);
         if (const std::int32_t code = readF32(handle, ain::voltsRegister(kExternalSensorChannel), &volts))
             return failCommError(context, code);
