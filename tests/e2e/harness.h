@@ -59,7 +59,9 @@ struct StationResult {
     const Row* row(const std::string& name) const;
 };
 
-// Runs dqtest in stationDir against the device on busDir and tcpPort.
+// Runs dqtest in stationDir against the device on busDir and tcpPort. The
+// test prepares stationDir (support/station_files.h writes what a factory
+// station keeps there).
 StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
                          std::chrono::seconds timeout);
 

@@ -2,7 +2,7 @@
 #include "harness.h"
 #include "support/temp_dir.h"
 
-#include "z6/firmware_image.h"
+#include "support/station_files.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,7 @@ namespace {
 
 TEST(StationEndToEnd, DefaultRunAgainstAHealthyProDevice) {
     testing_support::TempDir bus("bus"), state("state"), station("station");
-    z6::writeImageFile(station.path() / "Z6recovery_9600.bin", z6::kRecoveryImageType, 0.96f,
-                       z6::patternPayload(0x8000));
+    testing_support::writeStationFiles(station.path());
     e2e::Z6Sim sim(bus.path(), state.path());
     ASSERT_TRUE(sim.ready()) << sim.output();
 

@@ -2,11 +2,11 @@
 
 #include "support/recording_console.h"
 #include "support/scoped_clock.h"
+#include "support/station_files.h"
 #include "support/temp_dir.h"
 
 #include "inprocess_bus.h"
 #include "sequencer/test_suite.h"
-#include "z6/firmware_image.h"
 #include "z6/scenario.h"
 #include "z6/z6_model.h"
 
@@ -32,15 +32,6 @@ bool StationRun::has(const std::string& name) const {
         if (r.name == name) return true;
     return false;
 }
-
-namespace {
-
-// The recovery image every factory station keeps in its working directory.
-void writeStationFiles(const std::filesystem::path& directory) {
-    z6::writeImageFile(directory / "Z6recovery_9600.bin", z6::kRecoveryImageType, 0.96f, z6::patternPayload(0x8000));
-}
-
-}  // namespace
 
 StationRun runStation(const std::string& scenario, const StationOptions& options) {
     ScopedClock<> clock;

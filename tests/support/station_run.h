@@ -45,8 +45,8 @@ struct StationOptions {
     // files. Empty: a fresh empty directory, so no stray file is found.
     std::filesystem::path workingDirectory;
 
-    // A fresh working directory holds what a factory station's does: a
-    // recovery image (Z6recovery_9600.bin, version 0.96). False: nothing.
+    // A fresh working directory holds what a factory station's does
+    // (support/station_files.h). False: nothing.
     bool stationFiles = true;
 };
 
