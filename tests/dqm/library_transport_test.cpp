@@ -100,6 +100,8 @@ struct BrokenReply {
     std::int32_t code;
 };
 
+void PrintTo(const BrokenReply& c, std::ostream* out) { *out << c.what; }
+
 class LibraryOverTcp : public ::testing::TestWithParam<BrokenReply> {};
 
 TEST_P(LibraryOverTcp, EachBrokenReplyHasItsOwnCode) {

@@ -94,6 +94,9 @@ const RunnerCase kCases[] = {
     {"a silent first step is never Passed", "SP", 1, "-P", "** Failed **"},
 };
 
+// Shown by name in test listings rather than as raw bytes.
+void PrintTo(const RunnerCase& c, std::ostream* out) { *out << c.what; }
+
 class RunnerRules : public ::testing::TestWithParam<RunnerCase> {};
 
 TEST_P(RunnerRules, RowsAndOverallResult) {
