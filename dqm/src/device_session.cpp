@@ -64,14 +64,14 @@ std::int32_t DeviceSession::readAddress(std::int32_t address, std::int32_t dataT
     const std::uint8_t registers = dataType == kTypeU16 ? 1 : 2;
     // One feedback read of the register, as a program would send it.
     std::uint8_t buffer[DQM_MBFB_BUFFER_SIZE] = {};
-    writeU16(buffer + 4, 6);  // unit, function and one read frame
+    z6wire::storeU16(buffer + 4, 6);  // unit, function and one read frame
     buffer[7] = kFeedbackFunction;
-    writeU16(buffer + 9, static_cast<std::uint16_t>(address));
+    z6wire::storeU16(buffer + 9, static_cast<std::uint16_t>(address));
     buffer[11] = registers;
     if (std::int32_t code = feedback(buffer)) return code;
 
     const std::uint8_t* data = buffer + kHeaderSize;
-    const std::uint32_t bits = registers == 1 ? readU16(data) : z6wire::loadU32(data);
+    const std::uint32_t bits = registers == 1 ? z6wire::loadU16(data) : z6wire::loadU32(data);
     switch (dataType) {
         case kTypeI32: value = static_cast<std::int32_t>(bits); break;
         case kTypeF32: value = std::bit_cast<float>(bits); break;
@@ -83,13 +83,13 @@ std::int32_t DeviceSession::readAddress(std::int32_t address, std::int32_t dataT
 std::int32_t DeviceSession::streamControl(std::uint8_t action, float rate, const std::vector<std::uint16_t>& addresses,
                                           float& rateInUse) {
     std::vector<std::uint8_t> request(z6wire::kHeaderSize + 1 + (action == z6wire::kStreamStart ? 6 + 2 * addresses.size() : 0));
-    writeU16(request.data() + 4, static_cast<std::uint16_t>(request.size() - z6wire::kPrefixSize));
+    z6wire::storeU16(request.data() + 4, static_cast<std::uint16_t>(request.size() - z6wire::kPrefixSize));
     request[7] = z6wire::kStreamControl;
     request[8] = action;
     if (action == z6wire::kStreamStart) {
         z6wire::storeU32(request.data() + 9, std::bit_cast<std::uint32_t>(rate));
-        writeU16(request.data() + 13, static_cast<std::uint16_t>(addresses.size()));
-        for (std::size_t i = 0; i < addresses.size(); ++i) writeU16(request.data() + 15 + 2 * i, addresses[i]);
+        z6wire::storeU16(request.data() + 13, static_cast<std::uint16_t>(addresses.size()));
+        for (std::size_t i = 0; i < addresses.size(); ++i) z6wire::storeU16(request.data() + 15 + 2 * i, addresses[i]);
     }
     std::vector<std::uint8_t> reply;
     if (std::int32_t code = exchange(request.data(), request.size(), kStreamControlReply, reply)) return code;

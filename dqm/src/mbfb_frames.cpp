@@ -1,22 +1,14 @@
 #include "mbfb_frames.h"
 
 #include "DaqoraM.h"
+#include "z6_wire.h"
 
 namespace dqm {
-
-std::uint16_t readU16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
-}
-
-void writeU16(std::uint8_t* bytes, std::uint16_t value) {
-    bytes[0] = static_cast<std::uint8_t>(value >> 8);
-    bytes[1] = static_cast<std::uint8_t>(value);
-}
 
 std::int32_t measureRequest(const std::uint8_t* buffer, std::size_t bufferSize, std::size_t& requestLength,
                             std::size_t& expectedReply) {
     if (bufferSize < kHeaderSize) return DQM_ERR_REQUEST_MALFORMED;
-    requestLength = 6u + readU16(buffer + 4);
+    requestLength = z6wire::messageLength(buffer);
     if (requestLength < kHeaderSize || requestLength > bufferSize) return DQM_ERR_REQUEST_MALFORMED;
     if (buffer[7] != kFeedbackFunction) return DQM_ERR_REQUEST_MALFORMED;
 
@@ -43,10 +35,10 @@ std::int32_t measureRequest(const std::uint8_t* buffer, std::size_t bufferSize, 
 std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint8_t>& reply,
                         std::size_t expectedReply) {
     if (reply.size() < 6) return DQM_ERR_REPLY_TRUNCATED;
-    const std::size_t declared = 6u + readU16(reply.data() + 4);
+    const std::size_t declared = z6wire::messageLength(reply.data());
     if (reply.size() < declared) return DQM_ERR_REPLY_TRUNCATED;
     if (reply.size() > declared) return DQM_ERR_REPLY_WRONG_LENGTH;
-    if (readU16(reply.data()) != readU16(request) || readU16(reply.data() + 2) != 0)
+    if (z6wire::loadU16(reply.data()) != z6wire::loadU16(request) || z6wire::loadU16(reply.data() + 2) != 0)
         return DQM_ERR_REPLY_WRONG_TRANSACTION;
     if (reply.size() < kHeaderSize) return DQM_ERR_REPLY_TRUNCATED;
 
@@ -55,7 +47,7 @@ std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint
         // Exception: code, then (from a Z6) a 16-bit device error code.
         if (reply.size() < kHeaderSize + 1) return DQM_ERR_REPLY_TRUNCATED;
         if (reply.size() >= kHeaderSize + 3) {
-            const std::uint16_t deviceCode = readU16(reply.data() + kHeaderSize + 1);
+            const std::uint16_t deviceCode = z6wire::loadU16(reply.data() + kHeaderSize + 1);
             if (deviceCode != 0) return deviceCode;
         }
         return DQM_ERR_EXCEPTION_BASE + reply[kHeaderSize];

@@ -24,7 +24,4 @@ std::int32_t measureRequest(const std::uint8_t* buffer, std::size_t bufferSize, 
 std::int32_t checkReply(const std::uint8_t* request, const std::vector<std::uint8_t>& reply,
                         std::size_t expectedReply);
 
-std::uint16_t readU16(const std::uint8_t* bytes);
-void writeU16(std::uint8_t* bytes, std::uint16_t value);
-
 }  // namespace dqm
