@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "z6_wire.h"
+
 namespace dqm {
 
-constexpr std::size_t kHeaderSize = 8;  // transaction, protocol, length, unit, function
-constexpr std::uint8_t kFeedbackFunction = 76;
-constexpr std::uint8_t kExceptionFlag = 0x80;
+using z6wire::kHeaderSize;
+constexpr std::uint8_t kFeedbackFunction = z6wire::kFeedback;
+using z6wire::kExceptionFlag;
 
 // The length of a request as its header gives it (6 + length field), after
 // checking that it fits in bufferSize and that its frames are well formed.
