@@ -16,8 +16,12 @@ constexpr std::int32_t kEraseRegister = 61820;
 constexpr std::int32_t kProgramRegister = 61830;
 constexpr std::uint32_t kPageMask = ~(kFlashPageSize - 1) & 0xFFFFFF;
 
+// One pass over the chunks. A busy chunk read asks for a restart: its code
+// goes to restart and the pass ends with it. Any other failure, also a busy
+// answer to the key and pointer set-up, is returned as it is.
 std::int32_t readChunks(std::int32_t handle, std::uint32_t key, std::uint32_t address, std::uint32_t chunks,
-                        std::uint8_t* buffer) {
+                        std::uint8_t* buffer, bool& restart) {
+    restart = false;
     MbfbOperation setup[] = {
         {kKeyRegister, 2, kMbfbU32, static_cast<double>(key)},
         {kPointerRegister, 2, kMbfbU32, static_cast<double>(address)},
@@ -32,7 +36,10 @@ std::int32_t readChunks(std::int32_t handle, std::uint32_t key, std::uint32_t ad
     };
     for (std::uint32_t i = 0; i < chunks; ++i) {
         chunk[0].setValue(kPointerRegister, 2, kMbfbU32, static_cast<double>(address + kFlashChunkSize * i));
-        if (const std::int32_t code = mbfbTransact(handle, 2, chunk)) return code;
+        if (const std::int32_t code = mbfbTransact(handle, 2, chunk)) {
+            restart = code == DQM_ERR_FLASH_READ_RETRY;
+            return code;
+        }
         std::memcpy(buffer + kFlashChunkSize * i, chunk[1].data, kFlashChunkSize);
     }
     return 0;
@@ -47,8 +54,9 @@ std::int32_t flashRead(std::int32_t handle, std::uint32_t key, std::uint32_t add
     // A busy chunk restarts the whole read from the key write, a bounded
     // number of times.
     for (int attempt = 0; attempt <= kFlashReadMaxRestarts; ++attempt) {
-        code = readChunks(handle, key, address, chunks, buffer);
-        if (code != DQM_ERR_FLASH_READ_RETRY) return code;
+        bool restart = false;
+        code = readChunks(handle, key, address, chunks, buffer, restart);
+        if (!restart) return code;
     }
     return code;
 }

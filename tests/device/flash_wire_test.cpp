@@ -81,6 +81,13 @@ TEST(FlashRead, OtherFailuresEndTheReadAtOnce) {
     EXPECT_EQ(flashRead(device.handle(), flash::kRecoveryHeader.key, 0x382000, 32, buffer), DQM_ERR_CONNECTION_LOST);
 }
 
+TEST(FlashRead, ABusyAnswerToTheKeyAndPointerIsReturnedWithoutARestart) {
+    ScriptedDevice device;
+    device.expect(testing_support::feedbackMessage(kKeyAndPointerRecoveryHeader), kBusy);
+    std::uint8_t buffer[32];
+    EXPECT_EQ(flashRead(device.handle(), flash::kRecoveryHeader.key, 0x382000, 32, buffer), DQM_ERR_FLASH_READ_RETRY);  // and nothing more is sent
+}
+
 TEST(FlashWrite, TwelveBytesAreOneTransactionWithTheKey) {
     ScriptedDevice device;
     device.expectFeedback("01 F1 68 02 91 E0 C7 D3  01 F1 86 08 00 3C 30 00  31 32 33 34 35 36 37 38 39 30 00 00");
