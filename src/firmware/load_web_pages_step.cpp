@@ -11,7 +11,8 @@ namespace {
 constexpr char kWebPagesPrefix[] = "PackedWebPages";
 constexpr std::uint32_t kWebPagesSize = 0x200000;
 constexpr std::uint32_t kWebPagesPages = kWebPagesSize / kFlashPageSize;
-// The file is written in whole 4-byte words, the last one padded with zeros.
+// The file is written in whole 4-byte words and one word of zeros beyond its
+// last whole word, never past the end of the region.
 constexpr std::uint32_t kWordSize = 4;
 constexpr std::uint32_t kSpareBytes = 16;
 
@@ -30,7 +31,7 @@ std::int32_t loadWebPagesStep(TestContext* context) {
 
     // A file too big for the region is refused here, before anything is erased.
     FileContents file;
-    switch (readWholeFile(name, kWebPagesSize - 1, kSpareBytes, file)) {
+    switch (readWholeFile(name, kWebPagesSize, kSpareBytes, file)) {
         case FileReadResult::CannotOpen:
             // A station without a web-page file skips the load; the row stays Passed.
             text::copy(context->details, "No webpage file found.");
@@ -45,7 +46,9 @@ std::int32_t loadWebPagesStep(TestContext* context) {
         if (const std::int32_t code = flashErase(context->handle, region.key, region.start + page * kFlashPageSize))
             return failCommError(context, code);
     }
-    const std::uint32_t writeLength = file.length / kWordSize * kWordSize + kWordSize;
+    std::uint32_t writeLength = file.length / kWordSize * kWordSize + kWordSize;
+    // A file that fills the region has no room for the word of zeros after it.
+    if (writeLength > kWebPagesSize) writeLength = kWebPagesSize;
     if (const std::int32_t code = flashWrite(context->handle, region.key, region.start, writeLength, file.data.get()))
         return failCommError(context, code);
 

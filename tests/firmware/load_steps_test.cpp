@@ -90,11 +90,26 @@ TEST_F(LoadStep, WebPagesMissingSkipsTheLoadAndTooLargeIsFatalBeforeAnyErase) {
     EXPECT_STREQ(context.details, "No webpage file found.");
 
     dir.write("PackedWebPages.bin");
-    std::filesystem::resize_file(dir.path() / "PackedWebPages.bin", 0x200000);
+    std::filesystem::resize_file(dir.path() / "PackedWebPages.bin", 0x200001);
     EXPECT_EQ(run(loadWebPagesStep), 1);
     EXPECT_EQ(context.resultState, Fatal);
     EXPECT_STREQ(context.details, "Webpage file larger than its 2 MB flash region.");
     EXPECT_TRUE(device.traffic.erases().empty());
+}
+
+TEST_F(LoadStep, WebPagesThatFillTheRegionExactlyAreWrittenUpToItsEndAndNoFurther) {
+    std::string content(0x200000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + 1);
+    dir.write("PackedWebPages.bin", content);
+    const std::vector<std::uint8_t> before = device.model.flash().read(0x200000, 4);
+
+    EXPECT_EQ(run(loadWebPagesStep), 0);
+    EXPECT_EQ(context.resultState, Passed);
+    EXPECT_STREQ(context.details, "Loaded 2097152 bytes");
+    EXPECT_EQ(device.traffic.programs(), testing_support::programChunks(flash::kWebPages.key, 0, 0x200000));
+    EXPECT_EQ(device.model.flash().read(0x1FFFE0, 32),
+              std::vector<std::uint8_t>(content.end() - 32, content.end()));
+    EXPECT_EQ(device.model.flash().read(0x200000, 4), before);  // the main image's first word
 }
 
 TEST_F(LoadStep, WebPagesStopAtAFailedErase) {
