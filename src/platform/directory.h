@@ -30,11 +30,15 @@ public:
     // The next entry (Entry), the end of the directory (End), or a failure
     // to read it further (Failed).
     virtual SearchStep next(DirectoryEntry& entry) = 0;
+    // The same text for every search of the same directory, whatever path
+    // (or link) reached it; empty when the platform cannot tell.
+    virtual std::string identity() const { return {}; }
 };
 
 // Opens a search of the entries of directory whose names match mask ('*'
-// any run of characters, '?' any one). "." and ".." may be among them.
-// Returns null when the directory cannot be searched.
+// any run of characters, '?' any one). "." and ".." may be among them. A
+// link to a directory is a directory entry. Returns null when the directory
+// cannot be searched.
 std::unique_ptr<DirectorySearch> searchDirectory(const std::string& directory, const std::string& mask);
 
 using DirectorySearcher =
@@ -43,7 +47,8 @@ using DirectorySearcher =
 // Appends to paths every file in directory and below, as directory + separator
 // + name (subdirectory names included in between). Files of a directory come
 // before those of its subdirectories, and subdirectories are visited
-// last-found first. Returns false as soon as a directory cannot be searched
+// last-found first. A directory reached again (through a link) is not listed
+// again, so links that loop cannot make the listing endless. Returns false as soon as a directory cannot be searched
 // or read to its end; paths then holds what was found before.
 bool listFiles(const std::string& directory, const std::string& mask, std::vector<std::string>& paths);
 // The same over another search, for listings that do not come from the disk.

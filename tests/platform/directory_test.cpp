@@ -81,21 +81,26 @@ TEST(ListFiles, ADirectoryThatCannotBeSearchedOrReadEndsTheListingWithFalse) {
     }
 }
 
-TEST(PosixDirectorySearch, ListsARealTreeSortedWithoutFollowingLinks) {
-    testing_support::TempDir dir;
+TEST(PosixDirectorySearch, ListsARealTreeSortedFollowingLinksToDirectoriesOnce) {
+    testing_support::TempDir dir, elsewhere("elsewhere");
     dir.write("b.bin");
     dir.write("a.bin");
     dir.write(".hidden");
     dir.write("sub1/s.bin");
     dir.write("sub2/t.bin");
-    // A link back up the tree would make a listing that follows links endless.
-    std::filesystem::create_directory_symlink(dir.path(), dir.path() / "sub2" / "loop");
+    elsewhere.write("e.bin");
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(elsewhere.path(), dir.path() / "linked");
+    // Links back up the tree and to a directory listed already add nothing.
+    fs::create_directory_symlink(dir.path(), dir.path() / "sub2" / "loop");
+    fs::create_directory_symlink(dir.path() / "sub1", dir.path() / "sub2" / "again");
+    fs::create_symlink(dir.path() / "gone", dir.path() / "broken");
 
     const std::string root = dir.path().string();
     Paths paths;
     ASSERT_TRUE(platform::listFiles(root, "*", paths));
-    EXPECT_EQ(paths, (Paths{root + "/.hidden", root + "/a.bin", root + "/b.bin", root + "/sub2/loop",
-                            root + "/sub2/t.bin", root + "/sub1/s.bin"}));
+    EXPECT_EQ(paths, (Paths{root + "/.hidden", root + "/a.bin", root + "/b.bin", root + "/broken",
+                            root + "/sub2/t.bin", root + "/sub2/again/s.bin", root + "/linked/e.bin"}));
 
     Paths masked;
     ASSERT_TRUE(platform::listFiles(root, "?.bin", masked));
