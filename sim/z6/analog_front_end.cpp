@@ -19,6 +19,10 @@ std::uint16_t channelAddress(std::uint16_t base, int stride, int channel) {
 
 bool isSetting(float value) { return std::isfinite(value) && value >= 0.0f; }
 
+// What each range really amplifies against its nominal gain, by gain index.
+constexpr float Faults::*kRangeGainFactor[el::kGains] = {&Faults::gain10V, &Faults::gain1V, &Faults::gain100mV,
+                                                          &Faults::gain10mV};
+
 }  // namespace
 
 AnalogFrontEnd::AnalogFrontEnd(const Scenario& scenario, const Jig& jig, const Flash& flash, RegisterMap& registers)
@@ -133,7 +137,8 @@ double AnalogFrontEnd::dacVolts(int dac) const {
     const bool stuck = dac == 0 ? scenario_.faults.dac0Stuck : scenario_.faults.dac1Stuck;
     if (stuck) return 0.0;
     const std::uint32_t code = registers_.getU32(dac == 0 ? reg::kDac0Code : reg::kDac1Code);
-    return std::max(0.0, (code - el::kDac[dac].zeroCode) / el::kDac[dac].codesPerVolt);
+    const double offset = dac == 0 ? scenario_.faults.dac0OffsetVolts : 0.0;
+    return std::max(0.0, (code - el::kDac[dac].zeroCode) / el::kDac[dac].codesPerVolt + offset);
 }
 
 DeviceOutputs AnalogFrontEnd::outputs() const {
@@ -169,6 +174,8 @@ Conversion AnalogFrontEnd::convert(int channel) {
     const std::uint16_t negative = registers_.getU16(channelAddress(reg::kAinNegative, 1, channel));
     double volts = inputVolts(channel);
     if (negative != el::kGroundNegative) volts -= inputVolts(negative);
+    if (channel == el::jig_input::kGroundQuiet) volts += quietInputInterference();
+    volts *= scenario_.faults.*kRangeGainFactor[g];
 
     double counts = volts >= 0.0 ? real.center + volts / real.pSlope : real.center - volts / real.nSlope;
     const el::Noise& noise = el::kNoise[res];
@@ -178,6 +185,14 @@ Conversion AnalogFrontEnd::convert(int channel) {
     const auto raw = static_cast<std::uint32_t>(std::lround(counts * el::kRawPerCount));
     const el::Transfer& calibrated = (highResolution ? calibration_.highResolution : calibration_.highSpeed)[g];
     return {raw, countsToVolts(calibrated, raw / el::kRawPerCount)};
+}
+
+double AnalogFrontEnd::quietInputInterference() {
+    const Faults& f = scenario_.faults;
+    const bool noisy = f.quietInputNoisyReads == 0 || quietInputReads_ < f.quietInputNoisyReads;
+    if (quietInputReads_ < UINT64_MAX) ++quietInputReads_;
+    // No draw without interference, so that a good device's noise stays as it is.
+    return noisy && f.quietInputNoiseVolts > 0.0f ? f.quietInputNoiseVolts * noise_.next() : 0.0;
 }
 
 double AnalogFrontEnd::temperatureK() {

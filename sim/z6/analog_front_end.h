@@ -43,11 +43,14 @@ public:
     double dacVolts(int dac) const;
     const Calibration& calibration() const { return calibration_; }
 
-    // Digital line 5 as the jig sees it (high until something drives it low).
+    // Digital line 5 as the jig sees it (the digital lines tell it).
     void setLine5High(bool high) { line5High_ = high; }
 
 private:
     double inputVolts(int channel) const;
+    // Volts the scenario's interference adds to this conversion of the
+    // jig's quiet input.
+    double quietInputInterference();
     int gain(int channel) const;
     std::uint16_t resolution(int channel) const;
     void attach();
@@ -59,6 +62,7 @@ private:
     GaussianNoise noise_;
     Calibration calibration_;
     bool line5High_ = true;
+    std::uint64_t quietInputReads_ = 0;  // since power-up: a boot leaves it
 };
 
 }  // namespace z6

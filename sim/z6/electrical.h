@@ -1,11 +1,12 @@
 // The electrical model of a Z6 in its test jig, in one place: the device's
-// converter, DACs, sources and sensors as they really are (a calibration
-// brings the device's readings close to these), and what the jig connects
-// to each analog input and to the first digital lines. The jig's own values
-// (dividers, resistors, temperature) are the scenario's.
+// converter, DACs, digital lines, sources and sensors as they really are (a
+// calibration brings the device's readings close to these), and what the
+// jig connects to each analog input and to the digital lines. The jig's own
+// values (dividers, resistors, temperature) are the scenario's.
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 namespace z6::electrical {
 
@@ -72,6 +73,20 @@ inline constexpr Noise kNoise[kMaxResolution + 1] = {
 // it into a voltage.
 inline constexpr double kInputBiasAmps = 1.2e-8;
 
+// ---- Digital lines ----------------------------------------------------------
+
+// 23 lines in four ports; bit i of a line mask is line i, bit n of a port's
+// registers its line n. A line at power-up is an input with a pull-up.
+inline constexpr int kDigitalLines = 23;
+inline constexpr std::uint32_t kAllLines = (std::uint32_t{1} << kDigitalLines) - 1;
+struct DigitalPort {
+    int firstLine;
+    int width;
+};
+inline constexpr DigitalPort kDigitalPorts[] = {{0, 8}, {8, 8}, {16, 4}, {20, 3}};
+inline constexpr int kDigitalPortCount = 4;
+static_assert(std::size(kDigitalPorts) == kDigitalPortCount);
+
 // ---- Device sources and sensors ---------------------------------------------
 
 // The excitation current sources, nominal 10 uA and 200 uA.
@@ -119,10 +134,10 @@ inline constexpr int kGroundQuiet = 15;       // tied to ground: the noise measu
 inline constexpr double kExternalSensorVoltsPerF = 0.01;
 
 // The reference source follows the set point the device gives it (register
-// 30014) within its limits. With digital line 5 low a divider scales it down
-// for the small ranges.
+// 30014) within its limits. With digital line 5 low the jig's divider (its
+// ratio is the scenario's) scales it down for the small ranges.
 inline constexpr double kReferenceLimitVolts = 10.5;
-inline constexpr double kReferenceLowDivider = 0.0441;
+inline constexpr int kReferenceDividerLine = 5;
 
 // Digital lines: the jig grounds lines 0 to 4 where its code has a 0 bit and
 // leaves them open (an input reads high) where it has a 1. Its memory sits
@@ -131,5 +146,15 @@ inline constexpr std::uint16_t kCodeLineMask = 0x1F;
 inline constexpr std::uint16_t kMemoryDataLine = 7;
 inline constexpr std::uint16_t kMemoryClockLine = 6;
 inline constexpr std::uint16_t kMemoryBusAddress = 0x50;
+
+// The jig's loops on ports 1 to 3, so that a line driven low pulls its
+// partners low: E0-E1, E2-E3, E4-E5, C0-C1, C2-C3 and M0-M1-M2 are tied
+// (each entry one group), E6 is left open and E7 is grounded.
+inline constexpr std::uint32_t line(int n) { return std::uint32_t{1} << n; }
+inline constexpr std::uint32_t kJigTiedLines[] = {
+    line(8) | line(9),   line(10) | line(11), line(12) | line(13),
+    line(16) | line(17), line(18) | line(19), line(20) | line(21) | line(22),
+};
+inline constexpr std::uint32_t kJigGroundedLines = line(15);
 
 }  // namespace z6::electrical

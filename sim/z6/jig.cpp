@@ -45,18 +45,18 @@ bool Jig::memoryExchange(std::uint16_t busAddress, std::span<const std::uint8_t>
     return true;
 }
 
-std::uint8_t Jig::port0Levels() const {
-    // Lines 5 to 7 are inputs pulled high; the bus lines idle high too.
-    if (!present()) return 0xFF;
-    return static_cast<std::uint8_t>(0xFF & ~electrical::kCodeLineMask) |
-           static_cast<std::uint8_t>(settings_.wiredCode & electrical::kCodeLineMask);
+Jig::LineWiring Jig::lineWiring() const {
+    // Lines 5 to 7 are left open; the memory's bus lines idle high.
+    if (!present()) return {};
+    return {electrical::kJigTiedLines,
+            electrical::kJigGroundedLines | (electrical::kCodeLineMask & ~settings_.wiredCode)};
 }
 
 double Jig::referenceVolts(const DeviceOutputs& outputs) const {
     if (!present()) return 0.0;
     const double source = std::clamp(outputs.referenceSetPoint, -electrical::kReferenceLimitVolts,
                                      electrical::kReferenceLimitVolts);
-    return outputs.line5High ? source : source * electrical::kReferenceLowDivider;
+    return outputs.line5High ? source : source * settings_.referenceDivider;
 }
 
 double Jig::inputVolts(int channel, const DeviceOutputs& outputs) const {

@@ -1,8 +1,9 @@
 // The test jig the Z6 sits in: a small memory with the jig's identity and
-// constants, a code wired onto digital lines 0 to 4, and the circuits that
-// connect the device's outputs, supplies and sources to its analog inputs.
+// constants, a code wired onto digital lines 0 to 4, loops between the other
+// digital lines, and the circuits that connect the device's outputs,
+// supplies and sources to its analog inputs.
 // The jig only answers: the device side of the connection (registers) is
-// in jig_connector.h and analog_front_end.h.
+// in jig_connector.h, digital_lines.h and analog_front_end.h.
 #pragma once
 
 #include "z6/scenario.h"
@@ -49,8 +50,13 @@ public:
     // read from there on. False when nothing answers at busAddress.
     bool memoryExchange(std::uint16_t busAddress, std::span<const std::uint8_t> out, std::span<std::uint8_t> in);
 
-    // Levels of digital lines 0 to 7 (bit n for line n) while all are inputs.
-    std::uint8_t port0Levels() const;
+    // What the jig does to the digital lines (bit i: line i): groups of
+    // lines it ties together, and lines it holds low. Nothing without a jig.
+    struct LineWiring {
+        std::span<const std::uint32_t> tied;
+        std::uint32_t heldLow = 0;
+    };
+    LineWiring lineWiring() const;
 
     // Volts the jig puts on analog input channel (against ground).
     double inputVolts(int channel, const DeviceOutputs& outputs) const;

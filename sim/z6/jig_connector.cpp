@@ -24,10 +24,6 @@ std::uint16_t word(std::span<const std::uint8_t> setUp, std::size_t index) { ret
 
 JigConnector::JigConnector(Jig& jig, RegisterMap& registers) : jig_(jig), registers_(registers) {
     registers_.onWrite(reg::kJigExchange, [this](std::span<const std::uint8_t> setUp) { return exchange(setUp); });
-    registers_.onRead(reg::kDigitalPort0, [this](std::span<std::uint8_t> block) {
-        storeU16(block.data(), jig_.port0Levels());
-        return DeviceError::None;
-    });
 }
 
 void JigConnector::boot() {

@@ -1,7 +1,7 @@
-// The device's side of the jig connection that is not analog: the memory
-// exchange (one write to register 5100 sets it up and runs it, register
-// 5160 holds the bytes received) and digital port 0, where the jig wires
-// its code. Attaches itself to the register map.
+// The device's side of the jig's memory: the exchange (one write to
+// register 5100 sets it up and runs it, register 5160 holds the bytes
+// received). The code the jig wires onto lines 0 to 4 is read through the
+// digital lines (digital_lines.h). Attaches itself to the register map.
 //
 // Exchange set-up, as 16-bit registers from 5100: data line, clock line,
 // speed, options, bus address, three reserved, number of bytes to send,

@@ -86,6 +86,29 @@ void assign(Scenario& scenario, const Json& value, const std::string& where) {
     field = convert<std::remove_cvref_t<decltype(field)>>(value, where, Limit);
 }
 
+// The values a float field takes, and how a message names them.
+struct FloatRange {
+    float min;
+    float max;
+    const char* text;
+};
+constexpr FloatRange kGainFactor{0.0f, 1000.0f, "from 0 to 1000"};
+constexpr FloatRange kRatio{0.0f, 1.0f, "from 0 to 1"};
+constexpr FloatRange kNoiseVolts{0.0f, 10.0f, "from 0 to 10"};
+constexpr FloatRange kOffsetVolts{-5.0f, 5.0f, "from -5 to 5"};
+
+template <auto Section, auto Member, const FloatRange& Range>
+void assignWithin(Scenario& scenario, const Json& value, const std::string& where) {
+    const float number = convert<float>(value, where, kNoLimit);
+    if (!(number >= Range.min && number <= Range.max)) {
+        throw ScenarioError(where + " must be a number " + Range.text);
+    }
+    (scenario.*Section).*Member = number;
+}
+
+// Line masks cover the digital lines.
+constexpr std::uint64_t kLineMaskLimit = 0x7FFFFF;
+
 // Every value a scenario may set: section, key, where it goes.
 struct Field {
     std::string_view section;
@@ -126,9 +149,21 @@ constexpr Field kFields[] = {
     {"jig", "biasShuntOhms", assign<&Scenario::jig, &JigSettings::biasShuntOhms>},
     {"jig", "ambientK", assign<&Scenario::jig, &JigSettings::ambientK>},
     {"jig", "dacLoopbacksSwapped", assign<&Scenario::jig, &JigSettings::dacLoopbacksSwapped>},
+    {"jig", "referenceDivider", assignWithin<&Scenario::jig, &JigSettings::referenceDivider, kRatio>},
     {"faults", "flashReadBusy", assign<&Scenario::faults, &Faults::flashReadBusy>},
     {"faults", "dac0Stuck", assign<&Scenario::faults, &Faults::dac0Stuck>},
     {"faults", "dac1Stuck", assign<&Scenario::faults, &Faults::dac1Stuck>},
+    {"faults", "dac0OffsetVolts", assignWithin<&Scenario::faults, &Faults::dac0OffsetVolts, kOffsetVolts>},
+    {"faults", "diagnosticCode", assign<&Scenario::faults, &Faults::diagnosticCode, 0xFFFF>},
+    {"faults", "gain10V", assignWithin<&Scenario::faults, &Faults::gain10V, kGainFactor>},
+    {"faults", "gain1V", assignWithin<&Scenario::faults, &Faults::gain1V, kGainFactor>},
+    {"faults", "gain100mV", assignWithin<&Scenario::faults, &Faults::gain100mV, kGainFactor>},
+    {"faults", "gain10mV", assignWithin<&Scenario::faults, &Faults::gain10mV, kGainFactor>},
+    {"faults", "quietInputNoiseVolts", assignWithin<&Scenario::faults, &Faults::quietInputNoiseVolts, kNoiseVolts>},
+    {"faults", "quietInputNoisyReads", assign<&Scenario::faults, &Faults::quietInputNoisyReads>},
+    {"faults", "dioStuckHigh", assign<&Scenario::faults, &Faults::dioStuckHigh, kLineMaskLimit>},
+    {"faults", "dioStuckLow", assign<&Scenario::faults, &Faults::dioStuckLow, kLineMaskLimit>},
+    {"faults", "dioShorted", assign<&Scenario::faults, &Faults::dioShorted, kLineMaskLimit>},
 };
 
 // Top-level keys besides the sections.

@@ -18,7 +18,7 @@ namespace z6 {
 
 struct Identity {
     float productId = 7.0f;
-    std::uint32_t options = 0;  // bit 0: Pro variant
+    std::uint32_t options = 0;  // bit 0: Pro variant; bit 3: SD card mounted
     float hardwareVersion = 1.30f;
     float firmwareVersion = 1.03f;
     float bootstrapVersion = 0.96f;
@@ -69,6 +69,7 @@ struct JigSettings {
     float biasShuntOhms = 99870.0f;     // constant 7: shunt for the input bias current
     float ambientK = 298.15f;           // at the external temperature sensor
     bool dacLoopbacksSwapped = false;   // DAC0 wired to AIN1 and DAC1 to AIN0
+    float referenceDivider = 0.0441f;   // what line 5 low scales the reference by; 1: never engages
     bool operator==(const JigSettings&) const = default;
 };
 
@@ -76,6 +77,26 @@ struct Faults {
     std::uint32_t flashReadBusy = 0;  // reads of the flash data refused as busy before reads work
     bool dac0Stuck = false;           // the output stays at 0 V whatever its code
     bool dac1Stuck = false;
+    float dac0OffsetVolts = 0.0f;     // added to DAC0's output (which never goes below 0 V)
+    std::uint32_t diagnosticCode = 0;  // the firmware's self-diagnostic result; 2950: main oscillator failed
+    // What each input range really amplifies, relative to its nominal gain:
+    // 0.1 on the 0.1 V range makes it amplify like the 1 V range.
+    float gain10V = 1.0f;
+    float gain1V = 1.0f;
+    float gain100mV = 1.0f;
+    float gain10mV = 1.0f;
+    // Interference on the jig's quiet input (channel 15): Gaussian noise of
+    // this standard deviation at the input, on the first quietInputNoisyReads
+    // conversions of the channel since power-up, restarts included (0: on
+    // all of them).
+    float quietInputNoiseVolts = 0.0f;
+    std::uint32_t quietInputNoisyReads = 0;
+    // Digital line masks (bit i: line i): pins shorted to the supply, to
+    // ground, and to each other (all of them one net).
+    std::uint32_t dioStuckHigh = 0;
+    std::uint32_t dioStuckLow = 0;
+    std::uint32_t dioShorted = 0;
+    bool operator==(const Faults&) const = default;
 };
 
 // Defaults are a good, non-Pro Z6 in a good jig.

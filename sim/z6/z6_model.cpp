@@ -1,6 +1,7 @@
 #include "z6/z6_model.h"
 
 #include "z6/byte_order.h"
+#include "z6/electrical.h"
 #include "z6/factory_flash.h"
 #include "z6/z6_registers.h"
 
@@ -16,6 +17,7 @@ Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
       flashWindow_(flash_, registers_, scenario.faults.flashReadBusy),
       jig_(scenario_.jig),
       jigConnector_(jig_, registers_),
+      digitalLines_(scenario_.faults, jig_, registers_),
       analog_(scenario_, jig_, flash_, registers_),
       settings_(scenario_.settings, registers_),
       deviceClock_(scenario_, clock_, registers_),
@@ -29,6 +31,7 @@ Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
     registers_.setU32(reg::kFlashChipId, identity.flashChipId);
     registers_.setU32(reg::kFlashFlags, identity.flashFlags);
     registers_.setF32(reg::kWifiVersion, identity.wifiVersion);
+    registers_.setU16(reg::kDiagnosticCode, static_cast<std::uint16_t>(scenario_.faults.diagnosticCode));
     factorySettings_ = persistentValues();
     writeFactoryFlash(flash_, scenario_);
 
@@ -41,6 +44,10 @@ Z6Model::Z6Model(const Scenario& scenario, platform::Clock& clock)
     registers_.onWrite(reg::kSoftReset, [this](std::span<const std::uint8_t>) {
         power_.goAway(kSoftResetAwayMs);
         return DeviceError::None;
+    });
+    // The reference divider on the jig follows line 5.
+    digitalLines_.onLevels([this](std::uint32_t levels) {
+        analog_.setLine5High((levels & electrical::line(electrical::kReferenceDividerLine)) != 0);
     });
     boot();
 }
@@ -83,6 +90,7 @@ void Z6Model::boot() {
 
     analog_.boot();
     jigConnector_.boot();
+    digitalLines_.boot();
     deviceClock_.boot();
 }
 

@@ -7,6 +7,7 @@
 #include "z6/analog_front_end.h"
 #include "z6/device_clock.h"
 #include "z6/device_settings.h"
+#include "z6/digital_lines.h"
 #include "z6/flash.h"
 #include "z6/flash_window.h"
 #include "z6/jig.h"
@@ -74,7 +75,8 @@ private:
     RegisterValues persistentValues() const;
     // What the firmware does at start: take the serial number and MAC from
     // the provisioning record (the factory defaults where it is blank), the
-    // calibration from its image, and the analog side to its start-up state.
+    // calibration from its image, and the analog side and the digital lines
+    // to their start-up state.
     void boot();
 
     Scenario scenario_;
@@ -85,6 +87,7 @@ private:
     FlashWindow flashWindow_;
     Jig jig_;
     JigConnector jigConnector_;
+    DigitalLines digitalLines_;
     AnalogFrontEnd analog_;
     DeviceSettings settings_;
     DeviceClock deviceClock_;

@@ -28,6 +28,7 @@ constexpr RegisterDefinition kTable[] = {
     u32Register(reg::kOptions, Read, Volatile, "option bits"),
     u32Register(reg::kFlashChipId, Read, Volatile, "flash chip identifier"),
     u32Register(reg::kFlashFlags, Read, Volatile, "flash flags"),
+    u16Register(reg::kDiagnosticCode, Read, Volatile, "diagnostic code"),
 
     // Identity of the firmware parts besides main and bootstrap.
     f32Register(reg::kWifiVersion, Read, Volatile, "WiFi module version"),
@@ -57,7 +58,6 @@ constexpr RegisterDefinition kTable[] = {
                   "jig memory exchange"),
     byteRegisters(reg::kJigExchangeIn, reg::kJigExchangeInWords, reg::kJigExchangeInWords, Read, Volatile,
                   "jig memory bytes received"),
-    u16Register(reg::kDigitalPort0, Read, Volatile, "digital port 0 state"),
 
     // Stored settings and the clock.
     u32Register(reg::kStartupSettings, Read, Persistent, "start-up settings are factory"),
@@ -68,22 +68,31 @@ constexpr RegisterDefinition kTable[] = {
     u32Register(reg::kSetClock, Write, Volatile, "set real-time clock"),
 };
 
-// Analog input blocks, repeated for every channel.
-struct ChannelBlocks {
+// Blocks repeated for every analog channel, digital port or digital line.
+struct RepeatedBlocks {
     std::uint16_t base;
-    std::uint16_t stride;  // registers from one channel's block to the next
+    std::uint16_t stride;  // registers from one block to the next
+    int count;
     RegisterDefinition (*define)(std::uint16_t address, Access, Persistence, std::string_view name);
     Access access;
     std::string_view name;
 };
 
-constexpr ChannelBlocks kChannelBlocks[] = {
-    {reg::kAinVolts, 2, f32Register, Read, "analog input volts"},
-    {reg::kAinRaw, 2, u32Register, Read, "analog input raw reading"},
-    {reg::kAinRange, 2, f32Register, ReadWrite, "analog input range"},
-    {reg::kAinNegative, 1, u16Register, ReadWrite, "analog input negative channel"},
-    {reg::kAinResolution, 1, u16Register, ReadWrite, "analog input resolution index"},
-    {reg::kAinSettling, 2, f32Register, ReadWrite, "analog input settling"},
+constexpr int kChannels = electrical::kAnalogChannels;
+constexpr int kPorts = electrical::kDigitalPortCount;
+constexpr int kLines = electrical::kDigitalLines;
+
+constexpr RepeatedBlocks kRepeatedBlocks[] = {
+    {reg::kAinVolts, 2, kChannels, f32Register, Read, "analog input volts"},
+    {reg::kAinRaw, 2, kChannels, u32Register, Read, "analog input raw reading"},
+    {reg::kAinRange, 2, kChannels, f32Register, ReadWrite, "analog input range"},
+    {reg::kAinNegative, 1, kChannels, u16Register, ReadWrite, "analog input negative channel"},
+    {reg::kAinResolution, 1, kChannels, u16Register, ReadWrite, "analog input resolution index"},
+    {reg::kAinSettling, 2, kChannels, f32Register, ReadWrite, "analog input settling"},
+    {reg::kDigitalLine, 1, kLines, u16Register, ReadWrite, "digital line"},
+    {reg::kDigitalState, 1, kPorts, u16Register, ReadWrite, "digital port state"},
+    {reg::kDigitalDirection, 1, kPorts, u16Register, ReadWrite, "digital port direction"},
+    {reg::kDigitalInhibit, 1, kPorts, u16Register, ReadWrite, "digital port write-inhibit mask"},
 };
 
 }  // namespace
@@ -91,9 +100,9 @@ constexpr ChannelBlocks kChannelBlocks[] = {
 std::span<const RegisterDefinition> z6RegisterTable() {
     static const std::vector<RegisterDefinition> table = [] {
         std::vector<RegisterDefinition> all(std::begin(kTable), std::end(kTable));
-        for (const ChannelBlocks& blocks : kChannelBlocks) {
-            for (int channel = 0; channel < electrical::kAnalogChannels; ++channel) {
-                const auto address = static_cast<std::uint16_t>(blocks.base + blocks.stride * channel);
+        for (const RepeatedBlocks& blocks : kRepeatedBlocks) {
+            for (int i = 0; i < blocks.count; ++i) {
+                const auto address = static_cast<std::uint16_t>(blocks.base + blocks.stride * i);
                 all.push_back(blocks.define(address, blocks.access, Volatile, blocks.name));
             }
         }

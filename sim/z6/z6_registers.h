@@ -14,7 +14,7 @@ inline constexpr std::uint16_t kProductId = 60000;  // F32, 7.0 on a Z6
 inline constexpr std::uint16_t kHardwareVersion = 60002;
 inline constexpr std::uint16_t kFirmwareVersion = 60004;
 inline constexpr std::uint16_t kBootstrapVersion = 60006;
-inline constexpr std::uint16_t kOptions = 60010;  // bit 0: Pro variant
+inline constexpr std::uint16_t kOptions = 60010;  // bit 0: Pro variant; bit 3: SD card mounted
 inline constexpr std::uint16_t kFlashChipId = 60040;
 inline constexpr std::uint16_t kFlashFlags = 60100;  // 0x40: chip unknown to the firmware
 inline constexpr std::uint16_t kWifiVersion = 60008;  // F32, WiFi module firmware
@@ -59,14 +59,23 @@ inline constexpr std::uint16_t kTemperature = 60052;
 // The set point of the jig's reference source.
 inline constexpr std::uint16_t kReferenceSetPoint = 30014;
 
-// The jig connection: a memory exchange set up and run by one write, its
-// bytes read back, and digital port 0 where the jig wires its code.
+// The jig connection: a memory exchange set up and run by one write, and
+// its bytes read back.
 inline constexpr std::uint16_t kJigExchange = 5100;
 inline constexpr std::uint16_t kJigExchangeHeaderWords = 10;  // set-up before the bytes to send
 inline constexpr std::uint16_t kJigExchangeMaxWords = 26;     // with up to 32 bytes to send
 inline constexpr std::uint16_t kJigExchangeIn = 5160;
 inline constexpr std::uint16_t kJigExchangeInWords = 16;      // up to 32 bytes received
-inline constexpr std::uint16_t kDigitalPort0 = 2500;
+
+// Digital lines, U16 each: line i alone at kDigitalLine + i; port p's state,
+// direction and write-inhibit mask at kDigitalState + p and so on.
+inline constexpr std::uint16_t kDigitalLine = 2000;
+inline constexpr std::uint16_t kDigitalState = 2500;
+inline constexpr std::uint16_t kDigitalDirection = 2600;
+inline constexpr std::uint16_t kDigitalInhibit = 2700;
+
+// The firmware's self-diagnostic result; 0: all is well.
+inline constexpr std::uint16_t kDiagnosticCode = 60090;
 
 // Stored settings.
 inline constexpr std::uint16_t kStartupSettings = 49000;      // U32, 1: factory start-up settings

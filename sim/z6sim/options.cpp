@@ -13,6 +13,9 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace z6sim {
 
@@ -135,13 +138,36 @@ Options parseOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-std::string usageText() {
-    std::string scenarios;
+namespace {
+
+// The shipped scenarios, one a line with its description.
+std::string scenarioList() {
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::size_t width = 0;
     try {
-        for (const std::string& name : z6::listScenarios(z6::defaultScenarioDir())) scenarios += " " + name;
+        for (const std::string& name : z6::listScenarios(z6::defaultScenarioDir())) {
+            std::string description;
+            try {
+                description = z6::loadScenario(name).description;
+            } catch (const z6::ScenarioError&) {
+                description = "(cannot be loaded)";
+            }
+            width = std::max(width, name.size());
+            rows.emplace_back(name, description);
+        }
     } catch (const z6::ScenarioError&) {
-        scenarios = " (none found)";
+        return "  (none found)\n";
     }
+    std::string text;
+    for (const auto& [name, description] : rows) {
+        text += "  " + name + std::string(width - name.size() + 2, ' ') + description + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string usageText() {
     return "usage: z6sim [options]\n"
            "\n"
            "Runs one simulated Daqora Z6 until SIGINT or SIGTERM. The device plugs into the\n"
@@ -171,9 +197,9 @@ std::string usageText() {
            std::to_string(z6::kSoftResetAwayMs / 1000) +
            " s.\n"
            "\n"
-           "Scenarios:" +
-           scenarios +
-           "\n\n"
+           "Scenarios:\n" +
+           scenarioList() +
+           "\n"
            "Exit status: 0 after SIGINT or SIGTERM, 1 when the device cannot start or its\n"
            "state cannot be loaded or saved, 2 for a bad command line.\n";
 }

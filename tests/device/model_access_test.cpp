@@ -126,7 +126,7 @@ TEST_F(DeviceModel, RandomUpdatesAgreeWithAPlainArray) {
 TEST_F(DeviceModel, AddressReadGivesTheRegisterAsADouble) {
     std::uint32_t options = 0;
     ASSERT_EQ(readAddressU32(handle, 60010, &options), 0);
-    EXPECT_EQ(options, 1u);  // the Pro option
+    EXPECT_EQ(options, 9u);  // the Pro option and a mounted SD card
     double productId = 0.0;
     ASSERT_EQ(DQM_eReadAddress(handle, 60000, 1, &productId), 0);
     EXPECT_EQ(productId, 0x40E00000);  // the bits of 7.0f

@@ -48,7 +48,7 @@ TEST_F(LibraryOnZ6Sim, TransactionsAndFlashOverBothTransports) {
         MbfbOperation ops[] = {MbfbOperation::read(60000, 2, kMbfbU32), MbfbOperation::read(60010, 2, kMbfbU32)};
         ASSERT_EQ(mbfbTransact(handle, 2, ops), 0);
         EXPECT_EQ(ops[0].f32(), 7.0f);
-        EXPECT_EQ(ops[1].u32(), 1u);  // Pro
+        EXPECT_EQ(ops[1].u32(), 9u);  // Pro, SD card mounted
     }
     // A write over one connection is seen over the other: it is one device.
     const std::uint8_t record[4] = {0x12, 0x34, 0x56, 0x78};

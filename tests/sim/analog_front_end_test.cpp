@@ -60,6 +60,25 @@ TEST(Z6Analog, AReferenceReadsItselfInVoltsAndRawOnEveryRangeThatHoldsItAndSatur
     }
 }
 
+// A broken gain select: the one range whose factor is off reads 7 mV as
+// 3.5 mV; the others read it right.
+TEST(Z6Analog, EachRangesGainFactorScalesOnlyThatRange) {
+    constexpr double kTolerance[] = {5e-4, 5e-5, 1e-5, 1e-5};
+    constexpr float z6::Faults::*kFactors[] = {&z6::Faults::gain10V, &z6::Faults::gain1V, &z6::Faults::gain100mV,
+                                               &z6::Faults::gain10mV};
+    for (std::int32_t faulty = 0; faulty < 4; ++faulty) {
+        z6::Scenario scenario;
+        scenario.faults.*kFactors[faulty] = 0.5f;
+        DeviceOnBus device(scenario);
+        ASSERT_EQ(writeF32(device.handle, 30014, 0.007f), 0);
+        for (std::int32_t range = 0; range < 4; ++range) {
+            ASSERT_EQ(configureAin(device.handle, 8, range, 8, 9, 100), 0);
+            EXPECT_NEAR(volts(device, 8), range == faulty ? 0.0035 : 0.007, kTolerance[range])
+                << "factor on range " << faulty << ", read on range " << range;
+        }
+    }
+}
+
 TEST(Z6Analog, DifferentialReadingsSubtractTheNegativeChannel) {
     DeviceOnBus device;
     const z6::Scenario& s = device.model.scenario();
@@ -69,31 +88,90 @@ TEST(Z6Analog, DifferentialReadingsSubtractTheNegativeChannel) {
     EXPECT_NEAR(volts(device, 6), s.analog.supplyVolts, 1e-3);
 }
 
-// The noise step's sets (channel 15, grounded on the jig): 16-bit counts
-// peak to peak stay within the limits, yet are not zero.
+// The noise step's sets (channel 15, grounded on the jig), one attempt:
+// 16-bit counts peak to peak, by set.
+struct NoiseSet {
+    std::int32_t range;
+    std::int32_t resolution;
+    int readings;
+    double limit;
+};
+constexpr NoiseSet kNoiseSets[] = {{0, 1, 128, 12.0}, {3, 1, 128, 110.0}, {0, 8, 128, 1.2},
+                                   {3, 8, 128, 18.0}, {0, 12, 16, 0.37},  {3, 12, 16, 8.0}};
+
+std::vector<double> noiseAttempt(DeviceOnBus& device) {
+    std::vector<double> peakToPeak;
+    for (const NoiseSet& set : kNoiseSets) {
+        EXPECT_EQ(configureAin(device.handle, 15, set.range, set.resolution, kSingleEnded, 200), 0);
+        const std::vector<std::uint32_t> raw = rawReadings(device, 15, set.readings);
+        const auto [low, high] = std::minmax_element(raw.begin(), raw.end());
+        peakToPeak.push_back((*high - *low) / 256.0);
+    }
+    return peakToPeak;
+}
+
+// Sets 1 to 6 over their limits in one attempt.
+std::vector<int> failingSets(const std::vector<double>& peakToPeak) {
+    std::vector<int> failing;
+    for (std::size_t i = 0; i < peakToPeak.size(); ++i)
+        if (peakToPeak[i] > kNoiseSets[i].limit) failing.push_back(static_cast<int>(i) + 1);
+    return failing;
+}
+
 TEST(Z6Analog, NoiseStaysWithinTheNoiseLimitsOfEverySetButIsThere) {
-    struct Set {
-        std::int32_t range;
-        std::int32_t resolution;
-        int readings;
-        double limit;
-    } const sets[] = {{0, 1, 128, 12.0}, {3, 1, 128, 110.0}, {0, 8, 128, 1.2},
-                      {3, 8, 128, 18.0}, {0, 12, 16, 0.37},  {3, 12, 16, 8.0}};
     for (std::uint32_t seed : {1u, 2u, 3u}) {
-        z6::Scenario pro;
-        pro.identity.options = 1;
+        z6::Scenario pro = z6::loadScenario("healthy-pro");
         pro.analog.noiseSeed = seed;
         DeviceOnBus device(pro);
-        for (const Set& set : sets) {
-            ASSERT_EQ(configureAin(device.handle, 15, set.range, set.resolution, kSingleEnded, 200), 0);
-            const std::vector<std::uint32_t> raw = rawReadings(device, 15, set.readings);
-            const auto [low, high] = std::minmax_element(raw.begin(), raw.end());
-            const double peakToPeak = (*high - *low) / 256.0;
-            EXPECT_LE(peakToPeak, set.limit) << "seed " << seed << " range " << set.range << " res " << set.resolution;
-            EXPECT_GT(peakToPeak, set.limit / 30) << "seed " << seed << " range " << set.range << " res "
-                                                  << set.resolution;
+        const std::vector<double> peakToPeak = noiseAttempt(device);
+        EXPECT_EQ(failingSets(peakToPeak), std::vector<int>{}) << "seed " << seed;
+        for (std::size_t i = 0; i < peakToPeak.size(); ++i) {
+            EXPECT_GT(peakToPeak[i], kNoiseSets[i].limit / 30) << "seed " << seed << " set " << i + 1;
         }
     }
+}
+
+// Interference on the quiet input fails the 0.01 V sets by far and leaves
+// the 10 V ones passing; limited to 512 readings it spoils only the first
+// attempt (sets 5 and 6 come after the 512th reading).
+TEST(Z6Analog, InterferenceOnTheQuietInputFailsTheSmallRangeSets) {
+    struct Case {
+        const char* scenario;
+        std::vector<int> firstAttempt;
+        std::vector<int> secondAttempt;
+    } const cases[] = {
+        {"noise-high", {2, 4, 6}, {2, 4, 6}},
+        {"noise-first-attempt", {2, 4}, {}},
+    };
+    for (const Case& c : cases) {
+        for (std::uint32_t seed : {1u, 2u, 3u}) {
+            z6::Scenario scenario = z6::loadScenario(c.scenario);
+            scenario.analog.noiseSeed = seed;
+            DeviceOnBus device(scenario);
+            const std::vector<double> first = noiseAttempt(device);
+            EXPECT_EQ(failingSets(first), c.firstAttempt) << c.scenario << " seed " << seed;
+            EXPECT_GT(first[1], 1.5 * kNoiseSets[1].limit) << c.scenario << " seed " << seed;
+            EXPECT_EQ(failingSets(noiseAttempt(device)), c.secondAttempt) << c.scenario << " seed " << seed;
+        }
+    }
+}
+
+TEST(Z6Analog, InterferenceCountsTheQuietInputsReadingsAcrossBootsAndSparesOtherInputs) {
+    z6::Scenario scenario = z6::loadScenario("healthy-pro");
+    scenario.faults.quietInputNoiseVolts = 1.5e-5f;
+    scenario.faults.quietInputNoisyReads = 100;
+    DeviceOnBus device(scenario);
+    const auto peakToPeak = [&](std::int32_t channel, int count) {
+        EXPECT_EQ(configureAin(device.handle, channel, 3, 8, kSingleEnded, 200), 0);
+        const std::vector<std::uint32_t> raw = rawReadings(device, channel, count);
+        const auto [low, high] = std::minmax_element(raw.begin(), raw.end());
+        return (*high - *low) / 256.0;
+    };
+    EXPECT_LT(peakToPeak(2, 100), 18.0) << "another grounded input";
+    EXPECT_GT(peakToPeak(15, 60), 100.0);
+    ASSERT_EQ(writeU32(device.handle, 61994, 0), 0);  // soft reset
+    EXPECT_GT(peakToPeak(15, 40), 100.0) << "readings 61 to 100";
+    EXPECT_LT(peakToPeak(15, 100), 18.0) << "from reading 101 on";
 }
 
 TEST(Z6Analog, TheSeedReproducesTheNoise) {
@@ -165,7 +243,7 @@ TEST(Z6Analog, DacCodesComeBackThroughTheJigLoopbacks) {
     EXPECT_NEAR(volts(device, 0), 4.0, 0.005);
 }
 
-TEST(Z6Analog, StuckAndSwappedDacs) {
+TEST(Z6Analog, StuckSwappedAndOffsetDacs) {
     struct Case {
         const char* scenario;
         double channel0;  // DAC0 at 0x2000, DAC1 at 0xC000
@@ -175,6 +253,7 @@ TEST(Z6Analog, StuckAndSwappedDacs) {
         {"dac0-stuck", 0.0, 3.716},
         {"dac1-stuck", 0.613, 0.0},
         {"dacs-swapped", 3.716, 0.613},
+        {"analog-loopback-high", 0.624, 3.716},
     };
     for (const Case& c : cases) {
         DeviceOnBus device(c.scenario);
@@ -240,7 +319,7 @@ TEST(Z6Analog, OnlyUsableConstantsOfAWrittenImageReplaceTheNominalOnes) {
     EXPECT_EQ(z6::calibrationFromImage(erased).highSpeed[0].center, nominal.highSpeed[0].center);
 }
 
-TEST(Z6Analog, TemperaturesAndTheReferenceDivider) {
+TEST(Z6Analog, TheInternalAndTheJigsTemperatureSensors) {
     DeviceOnBus device;  // 301.2 K inside, 298.15 K (77 F) at the jig's sensor
     ASSERT_EQ(configureAin(device.handle, 14, 0, 8, kSingleEnded, 1000), 0);
     float kelvin = 0.0f;
@@ -248,14 +327,6 @@ TEST(Z6Analog, TemperaturesAndTheReferenceDivider) {
     EXPECT_NEAR(kelvin, 301.2, 0.1);
     ASSERT_EQ(configureAin(device.handle, 5, 0, 8, kSingleEnded, 1000), 0);
     EXPECT_NEAR(volts(device, 5), 0.77, 0.001);
-
-    // Line 5 low divides the reference for the small ranges.
-    ASSERT_EQ(writeF32(device.handle, 30014, 1.12f), 0);
-    ASSERT_EQ(configureAin(device.handle, 8, 0, 8, 9, 100), 0);
-    EXPECT_NEAR(volts(device, 8), 1.12, 0.001);
-    device.model.analog().setLine5High(false);
-    ASSERT_EQ(configureAin(device.handle, 8, 2, 8, 9, 100), 0);
-    EXPECT_NEAR(volts(device, 8), 1.12 * 0.0441, 1e-5);
 }
 
 }  // namespace

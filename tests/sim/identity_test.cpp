@@ -59,6 +59,7 @@ TEST(Z6Identity, EachFaultScenarioChangesOnlyWhatItNames) {
         {"bootstrap-too-old", [&] { z6::Identity i = healthy; i.bootstrapVersion = 0.95f; i.flashChipId = 73; return i; }()},
         {"unknown-flash-chip", [&] { z6::Identity i = healthy; i.flashChipId = 99; i.flashFlags = 0x40; return i; }()},
         {"recovery-too-old", [&] { z6::Identity i = healthy; i.recoveryVersion = 0.66f; return i; }()},
+        {"sd-card-not-mounted", [&] { z6::Identity i = healthy; i.options = 1; return i; }()},
     };
     for (const Case& c : cases) {
         const z6::Identity got = z6::loadScenario(c.scenario).identity;
@@ -71,6 +72,30 @@ TEST(Z6Identity, EachFaultScenarioChangesOnlyWhatItNames) {
         EXPECT_EQ(got.flashFlags, c.expected.flashFlags) << c.scenario;
         EXPECT_EQ(got.wifiVersion, c.expected.wifiVersion) << c.scenario;
         EXPECT_EQ(got.recoveryVersion, c.expected.recoveryVersion) << c.scenario;
+    }
+}
+
+// The option bits (bit 0 Pro, bit 3 SD card mounted) and the firmware's
+// diagnostic code, which the station only reads.
+TEST(Z6Identity, OptionBitsAndTheDiagnosticCodeComeFromTheScenario) {
+    struct Case {
+        const char* scenario;
+        const char* optionsAndCode;  // 60010 (U32), 60090 (U16)
+    } const cases[] = {
+        {"healthy", "00 00 00 00 00 00"},
+        {"healthy-pro", "00 00 00 09 00 00"},
+        {"sd-card-not-mounted", "00 00 00 01 00 00"},
+        {"osc-failure", "00 00 00 00 0B 86"},
+        {"diagnostic-code", "00 00 00 00 00 07"},
+    };
+    for (const Case& c : cases) {
+        platform::VirtualClock clock;
+        z6::Z6Model model(z6::loadScenario(c.scenario), clock);
+        EXPECT_EQ(sim_test::send(model, Feedback().read(60010, 2).read(60090, 1).bytes()),
+                  feedbackReply(c.optionsAndCode))
+            << c.scenario;
+        EXPECT_EQ(sim_test::send(model, Feedback().write(60090, {0, 0}).bytes()), sim_test::feedbackException(2, 0))
+            << c.scenario;
     }
 }
 

@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
 
 namespace {
 
@@ -25,7 +29,7 @@ std::string loadError(const std::string& name, const std::filesystem::path& dir)
     return "(loaded)";
 }
 
-TEST(Z6ShippedScenarios, HealthyAndHealthyProDifferOnlyInTheProOption) {
+TEST(Z6ShippedScenarios, HealthyAndHealthyProDifferOnlyInTheProAndSdCardOptions) {
     const std::vector<std::string> names = z6::listScenarios(z6::defaultScenarioDir());
     for (const char* name : {"healthy", "healthy-pro", "flash-read-busy"}) {
         EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
@@ -44,8 +48,8 @@ TEST(Z6ShippedScenarios, HealthyAndHealthyProDifferOnlyInTheProOption) {
 
     const z6::Scenario pro = z6::loadScenario("healthy-pro");
     EXPECT_EQ(pro.name, "healthy-pro");
-    EXPECT_EQ(pro.description, "A good Z6 with the Pro option");
-    EXPECT_EQ(pro.identity.options, 1u);
+    EXPECT_EQ(pro.description, "A good Z6 with the Pro option and a mounted SD card");
+    EXPECT_EQ(pro.identity.options, 9u);  // Pro, SD card mounted
     EXPECT_EQ(pro.identity.hardwareVersion, healthy.identity.hardwareVersion);
     EXPECT_EQ(pro.identity.flashChipId, healthy.identity.flashChipId);
 
@@ -55,7 +59,7 @@ TEST(Z6ShippedScenarios, HealthyAndHealthyProDifferOnlyInTheProOption) {
     platform::VirtualClock clock;
     z6::Z6Model model(pro, clock);
     EXPECT_EQ(sim_test::send(model, sim_test::hex("00 01 00 00 00 06 01 03 EA 6A 00 02")),
-              "00 01 00 00 00 07 01 03 04 00 00 00 01");
+              "00 01 00 00 00 07 01 03 04 00 00 00 09");
     EXPECT_EQ(sim_test::send(model, sim_test::hex("00 01 00 00 00 06 01 03 EA 88 00 02")),
               "00 01 00 00 00 07 01 03 04 00 00 00 49");
 }
@@ -71,6 +75,33 @@ TEST(Z6ShippedScenarios, EveryOneLoadsAndHealthySpellsOutTheBuiltInDevice) {
     EXPECT_TRUE(healthy.settings == builtIn.settings);
     EXPECT_TRUE(healthy.clock == builtIn.clock);
     EXPECT_TRUE(healthy.jig == builtIn.jig);
+    EXPECT_TRUE(healthy.faults == builtIn.faults);
+}
+
+// The catalogue's rows "| `name` | description |", name to description.
+std::map<std::string, std::string> catalogue(const std::filesystem::path& file) {
+    std::map<std::string, std::string> rows;
+    std::ifstream in(file);
+    std::string line;
+    const std::string start = "| `";
+    const std::string between = "` | ";
+    const std::string end = " |";
+    while (std::getline(in, line)) {
+        const std::size_t nameEnd = line.find(between);
+        if (line.rfind(start, 0) != 0 || nameEnd == std::string::npos || !line.ends_with(end)) continue;
+        const std::size_t from = nameEnd + between.size();
+        rows[line.substr(start.size(), nameEnd - start.size())] = line.substr(from, line.size() - end.size() - from);
+    }
+    return rows;
+}
+
+TEST(Z6ShippedScenarios, TheCatalogueListsEveryFileWithItsDescriptionAndNothingElse) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : z6::listScenarios(z6::defaultScenarioDir())) {
+        files[name] = z6::loadScenario(name).description;
+        EXPECT_FALSE(files[name].empty()) << name << " has no description";
+    }
+    EXPECT_EQ(catalogue(z6::defaultScenarioDir() / "README.md"), files);
 }
 
 TEST(Z6ScenarioFiles, ExtendsOverridesOnlyTheValuesGivenAtEveryLevel) {
@@ -118,6 +149,17 @@ TEST(Z6ScenarioFiles, MistakesGiveAnErrorThatPointsAtThem) {
         {"name not text", R"({"settings": {"name": 42}})", "bad", "settings.name must be a string"},
         {"offset past 32 bits", R"({"clock": {"offsetSeconds": -2147483649}})", "bad", "from -2147483648 to"},
         {"fractional offset", R"({"clock": {"offsetSeconds": 1.5}})", "bad", "clock.offsetSeconds must be a whole"},
+        {"negative noise", R"({"faults": {"quietInputNoiseVolts": -1e-5}})", "bad",
+         "faults.quietInputNoiseVolts must be a number from 0 to 10"},
+        {"negative gain", R"({"faults": {"gain1V": -0.1}})", "bad", "faults.gain1V must be a number from 0 to 1000"},
+        {"divider that amplifies", R"({"jig": {"referenceDivider": 1.5}})", "bad",
+         "jig.referenceDivider must be a number from 0 to 1"},
+        {"offset given as text", R"({"faults": {"dac0OffsetVolts": "0.011"}})", "bad",
+         "faults.dac0OffsetVolts must be a number"},
+        {"line mask past line 22", R"({"faults": {"dioStuckLow": 8388608}})", "bad",
+         "faults.dioStuckLow must be a whole number from 0 to 8388607"},
+        {"diagnostic code past 16 bits", R"({"faults": {"diagnosticCode": 65536}})", "bad",
+         "faults.diagnosticCode must be a whole number from 0 to 65535"},
         {"extends not text", R"({"extends": 1})", "bad", "'extends' must be a string"},
         {"extends an unknown scenario", R"({"extends": "helthy"})", "bad", "no scenario 'helthy' (extended by 'bad')"},
         {"file names itself otherwise", R"({"name": "good"})", "bad", "names itself 'good'"},

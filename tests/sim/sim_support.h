@@ -1,11 +1,14 @@
 // Helpers for the Z6 model tests: requests and replies as hex text, a
-// function-76 request builder and a scratch directory.
+// function-76 request builder, the words a request read, and a scratch
+// directory.
 #pragma once
 
 #include "platform/virtual_clock.h"
 #include "support/temp_dir.h"
 #include "support/wire_bytes.h"
 #include "z6/z6_model.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +26,10 @@ namespace sim_test {
 using testing_support::hex;
 inline std::string hexText(const std::vector<std::uint8_t>& bytes) { return testing_support::toHex(bytes); }
 
+inline std::vector<std::uint8_t> u16Bytes(std::uint16_t value) {
+    return {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+}
+
 inline std::vector<std::uint8_t> u32Bytes(std::uint32_t value) {
     return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
             static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
@@ -36,6 +43,7 @@ public:
         pdu_.insert(pdu_.end(), data.begin(), data.end());
         return *this;
     }
+    Feedback& writeU16(std::uint16_t address, std::uint16_t value) { return write(address, u16Bytes(value)); }
     Feedback& writeU32(std::uint16_t address, std::uint32_t value) { return write(address, u32Bytes(value)); }
     Feedback& read(std::uint16_t address, std::uint8_t count) {
         frame(0, address, count);
@@ -73,6 +81,23 @@ inline std::string feedbackReply(std::string_view data) {
 inline std::string feedbackException(std::uint8_t exception, std::uint16_t deviceError) {
     return hexText({0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x01, 0xCC, exception,
                     static_cast<std::uint8_t>(deviceError >> 8), static_cast<std::uint8_t>(deviceError)});
+}
+
+// Sends a Feedback request and returns the 16-bit words it read; a reply
+// that is not a plain Feedback reply fails the test and gives none.
+inline std::vector<std::uint16_t> wordsRead(z6::Z6Model& model, const Feedback& request) {
+    const std::vector<std::uint8_t> bytes = request.bytes();
+    const std::vector<std::uint8_t> reply = model.handleRequest(bytes.data(), bytes.size());
+    constexpr std::size_t kHeader = 8;
+    std::vector<std::uint16_t> words;
+    if (reply.size() < kHeader || reply[7] != 0x4C || reply.size() % 2 != 0) {
+        ADD_FAILURE() << "reply " << hexText(reply);
+        return words;
+    }
+    for (std::size_t i = kHeader; i < reply.size(); i += 2) {
+        words.push_back(static_cast<std::uint16_t>(reply[i] << 8 | reply[i + 1]));
+    }
+    return words;
 }
 
 using TempDir = testing_support::TempDir;
