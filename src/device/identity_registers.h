@@ -10,7 +10,7 @@ constexpr std::int32_t kProductId = 60000;         // uint32 whose bits are a fl
 constexpr std::int32_t kHardwareVersion = 60002;   // float
 constexpr std::int32_t kFirmwareVersion = 60004;   // float, main firmware
 constexpr std::int32_t kBootstrapVersion = 60006;  // float, boot loader
-constexpr std::int32_t kOptions = 60010;           // uint32, bit 0: Pro variant
+constexpr std::int32_t kOptions = 60010;           // uint32, bit 0: Pro variant, bit 3: SD card mounted
 constexpr std::int32_t kFlashChipId = 60040;       // uint32
 constexpr std::int32_t kFlashFlags = 60100;        // uint32, see kFlashChipUnknown
 

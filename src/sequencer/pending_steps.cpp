@@ -16,13 +16,6 @@ std::int32_t notImplemented(TestContext* context) {
 #define DQ_PENDING_STEP(name) \
     std::int32_t name(TestContext* context) { return notImplemented(context); }
 
-DQ_PENDING_STEP(selfDiagnosticStep)
-DQ_PENDING_STEP(checkSdCardStep)
-DQ_PENDING_STEP(dioShortTestStep)
-DQ_PENDING_STEP(dioJigTestStep)
-DQ_PENDING_STEP(testDioOperationStep)
-DQ_PENDING_STEP(ainNoiseStep)
-DQ_PENDING_STEP(analogTestStep)
 DQ_PENDING_STEP(checkCalibrationStep)
 DQ_PENDING_STEP(calibrateStep)
 DQ_PENDING_STEP(testAinAccuracyStep)

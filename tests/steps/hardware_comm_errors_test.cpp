@@ -2,6 +2,7 @@
 // transaction (an invalid handle) and at a later one (a register that
 // fails from its n-th access).
 #include "support/device_on_bus.h"
+#include "support/recording_console.h"
 
 #include "sequencer/station_flags.h"
 #include "sequencer/steps.h"
@@ -26,9 +27,13 @@ constexpr Step kSteps[] = {
     {"Vmux", vmuxStep},                          {"Temperature Sensor", temperatureSensorStep},
     {"DAC Test", dacTestStep},                   {"Startup DAQ Settings", startupDaqSettingsStep},
     {"Device Name", deviceNameStep},             {"System Time", systemTimeStep},
+    {"Self Diagnostic", selfDiagnosticStep},     {"DIO Jig Test", dioJigTestStep},
+    {"DIO Short Test", dioShortTestStep},        {"AIn Noise (16b counts)", ainNoiseStep},
+    {"Analog Test", analogTestStep},
 };
 
 TEST(HardwareStepsCommError, AFailedFirstTransactionIsFatalWithTheLibrarysCode) {
+    testing_support::RecordingConsole console;  // the noise step's marks
     for (const Step& step : kSteps) {
         TestContext context;
         context.handle = 0;  // the library answers 1001: not open
@@ -37,6 +42,13 @@ TEST(HardwareStepsCommError, AFailedFirstTransactionIsFatalWithTheLibrarysCode) 
         EXPECT_EQ(step.function(&context), 1) << step.name;
         EXPECT_EQ(context.resultState, Fatal) << step.name;
         EXPECT_STREQ(context.details, "Comm Error: (1001)") << step.name;
+    }
+
+    // Test DIO Operation sends nothing with the jig; without it, it meets the failure too.
+    {
+        TestContext context;
+        EXPECT_EQ(testDioOperationStep(&context), 1);
+        EXPECT_STREQ(context.details, "Comm Error: (1001)");
     }
 
     // Reset does not look at its writes.
