@@ -2,6 +2,7 @@
 
 #include "platform/console.h"
 #include "sequencer/console_io.h"
+#include "sequencer/station_flags.h"
 #include "sequencer/test_suite.h"
 
 #include "DaqoraM.h"
@@ -16,7 +17,9 @@ constexpr int kWindowWidth = 840;
 constexpr int kWindowHeight = 680;
 }  // namespace
 
-int dqtestMain() {
+int dqtestMain() { return dqtestMain(flags::kDefault); }
+
+int dqtestMain(std::uint32_t stationFlags) {
     platform::console().placeWindow(kWindowX, kWindowY, kWindowWidth, kWindowHeight);
 
     double libraryVersion = 0.0;
@@ -24,7 +27,7 @@ int dqtestMain() {
     print("DQM Version = %f\r\n\r\n", libraryVersion);
 
     auto suite = std::make_unique<TestSuite>();
-    suite->init();
+    suite->init(stationFlags);
     suite->run();
 
     print("Press Enter key to contine");

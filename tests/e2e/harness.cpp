@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -66,15 +67,31 @@ StationResult parseConsole(const std::string& console) {
     return result;
 }
 
-StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
-                         std::chrono::seconds timeout) {
-    SimProcess station(DQTEST_PROGRAM, {},
+namespace {
+
+StationResult runProgram(const char* program, const std::vector<std::string>& arguments, const fs::path& stationDir,
+                         const fs::path& busDir, std::uint16_t tcpPort, std::chrono::seconds timeout) {
+    SimProcess station(program, arguments,
                        {stationDir, {{"DQM_USB_BUS_DIR", busDir.string()}, {"DQM_TCP_PORT", std::to_string(tcpPort)}}});
     const std::optional<int> status =
         station.waitExit(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(timeout).count()));
     StationResult result = parseConsole(station.output());
     result.exitStatus = status.value_or(-1);
     return result;
+}
+
+}  // namespace
+
+StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
+                         std::chrono::seconds timeout) {
+    return runProgram(DQTEST_PROGRAM, {}, stationDir, busDir, tcpPort, timeout);
+}
+
+StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
+                         std::uint32_t stationFlags, std::chrono::seconds timeout) {
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%X", stationFlags);
+    return runProgram(DQTEST_WITH_FLAGS_PROGRAM, {flags}, stationDir, busDir, tcpPort, timeout);
 }
 
 }  // namespace e2e

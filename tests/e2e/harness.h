@@ -64,6 +64,9 @@ struct StationResult {
 // station keeps there).
 StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
                          std::chrono::seconds timeout);
+// The same station built with other station flags (dqtest_with_flags).
+StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
+                         std::uint32_t stationFlags, std::chrono::seconds timeout);
 
 // The last results table of a console text.
 StationResult parseConsole(const std::string& console);

@@ -2,6 +2,7 @@
 #include "harness.h"
 #include "support/temp_dir.h"
 
+#include "support/alternate_plan.h"
 #include "support/station_files.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +40,40 @@ TEST(StationEndToEnd, DefaultRunAgainstAHealthyProDevice) {
         {"Temperature Sensor", "Tin: "},
         {"DAC Test", "All tests passed."},
         {"Reset", "Soft reset issued"},
+        {"Self Diagnostic", "No problems detected."},
+        {"Check SD Card", "SD Card Mounted."},
+        {"DIO Jig Test", "8 tests passed"},
+        {"AIn Noise (16b counts)", "Noise: "},
     };
     for (const auto& expected : passed) {
         const e2e::Row* row = result.row(expected.name);
         ASSERT_NE(row, nullptr) << expected.name;
         EXPECT_EQ(row->state, Passed) << expected.name << ": " << row->details;
         EXPECT_EQ(row->details.rfind(expected.details, 0), 0u) << expected.name << ": " << row->details;
+    }
+}
+
+TEST(StationEndToEnd, TheAlternatePlanWithoutAndWithTheJig) {
+    for (const testing_support::AlternatePlanRun& c : testing_support::kAlternatePlanRuns) {
+        testing_support::TempDir bus("bus"), state("state"), station("station");
+        e2e::Z6Sim sim(bus.path(), state.path(), {"--scenario", c.scenario});
+        ASSERT_TRUE(sim.ready()) << sim.output();
+
+        const e2e::StationResult result =
+            e2e::runStation(station.path(), bus.path(), sim.port(), c.stationFlags, std::chrono::seconds(120));
+        ASSERT_EQ(result.exitStatus, 0) << result.console.substr(0, 2000);
+        ASSERT_EQ(result.rows.size(), 4u) << result.console;
+        const struct {
+            const char* name;
+            const char* details;
+        } rows[] = {{"Test DIO Operation", c.dioOperation}, {"Analog Test", c.analogTest}};
+        for (const auto& expected : rows) {
+            const e2e::Row* row = result.row(expected.name);
+            ASSERT_NE(row, nullptr) << c.scenario << ": " << expected.name;
+            EXPECT_EQ(row->state, Passed) << c.scenario << ": " << expected.name << ": " << row->details;
+            EXPECT_EQ(row->details, expected.details) << c.scenario << ": " << expected.name;
+        }
+        EXPECT_EQ(result.overallResult, "** Passed **") << c.scenario;
     }
 }
 
