@@ -1,25 +1,9 @@
 #include "event_log.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <string>
+#include "service/log_line.h"
 
 namespace z6sim {
 
-void logEvent(std::string_view text) {
-    std::string line = "z6sim: ";
-    line += text;
-    line += '\n';
-    const char* at = line.data();
-    std::size_t left = line.size();
-    while (left > 0) {
-        const ssize_t written = ::write(STDERR_FILENO, at, left);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;  // nowhere to report to
-        at += written;
-        left -= static_cast<std::size_t>(written);
-    }
-}
+void logEvent(std::string_view text) { service::writeLogLine("z6sim", text); }
 
 }  // namespace z6sim

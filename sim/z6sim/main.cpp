@@ -5,13 +5,10 @@
 #include "z6_server.h"
 
 #include "platform/clock.h"
+#include "service/stop_signals.h"
 #include "z6/scenario.h"
 #include "z6/state_store.h"
 #include "z6/z6_model.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,35 +18,6 @@
 #include <vector>
 
 namespace {
-
-int stopPipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: the loop sees the byte and ends.
-extern "C" void onStopSignal(int signal) {
-    const int savedErrno = errno;
-    const auto byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t ignored = ::write(stopPipe[1], &byte, 1);
-    errno = savedErrno;
-}
-
-bool installSignals() {
-    if (::pipe2(stopPipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0 &&
-           sigaction(SIGPIPE, &ignore, nullptr) == 0;
-}
-
-std::string stopSignalName() {
-    unsigned char byte = 0;
-    if (::read(stopPipe[0], &byte, 1) != 1) return "a signal";
-    return byte == SIGINT ? "SIGINT" : byte == SIGTERM ? "SIGTERM" : "signal " + std::to_string(byte);
-}
 
 bool holdsState(const std::filesystem::path& dir) {
     std::error_code ignored;
@@ -74,7 +42,7 @@ int main(int argc, char** argv) {
         std::fputs(z6sim::usageText().c_str(), stdout);
         return 0;
     }
-    if (!installSignals()) {
+    if (!service::installStopSignals()) {
         logEvent(std::string("cannot set up signal handling: ") + std::strerror(errno));
         return 1;
     }
@@ -120,8 +88,8 @@ int main(int argc, char** argv) {
 
     int status = 0;
     try {
-        server.run(stopPipe[0]);
-        logEvent(stopSignalName() + ": stopping");
+        server.run(service::stopSignalDescriptor());
+        logEvent(service::stopSignalName() + ": stopping");
     } catch (const std::exception& e) {
         logEvent(std::string("stopping: ") + e.what());
         status = 1;

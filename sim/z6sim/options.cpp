@@ -52,8 +52,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     std::optional<std::uint16_t> port;
     std::vector<std::string> listen;
 
-    using Setter = std::function<void(const std::string&)>;
-    const std::map<std::string, Setter> valued = {
+    const std::map<std::string, service::OptionSetter> valued = {
         {"--scenario", [&](const std::string& v) { options.scenario = v; }},
         {"--scenario-dir", [&](const std::string& v) { options.scenarioDir = v; }},
         {"--state", [&](const std::string& v) { options.stateDir = v; }},
@@ -71,34 +70,13 @@ Options parseOptions(const std::vector<std::string>& args) {
         {"--port", [&](const std::string& v) { port = portNumber("--port", v); }},
     };
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            return options;
-        }
-        if (arg == "--no-usb") {
-            options.usb = false;
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const auto option = valued.find(name);
-        if (option == valued.end()) {
-            if (arg.rfind("-", 0) == 0) throw OptionError("unknown option " + arg);
-            throw OptionError("unexpected argument \"" + arg + "\"");
-        }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            throw OptionError(name + " needs a value");
-        }
-        if (value.empty()) throw OptionError(name + " needs a value");
-        option->second(value);
-    }
+    const std::map<std::string, service::FlagSetter> flags = {
+        {"--help", [&] { options.help = true; }},
+        {"-h", [&] { options.help = true; }},
+        {"--no-usb", [&] { options.usb = false; }},
+    };
+    service::parseOptions(args, 0, valued, flags);
+    if (options.help) return options;
 
     if (listen.empty()) listen = {"127.0.0.2", "127.0.0.3"};
     for (const std::string& text : listen) {

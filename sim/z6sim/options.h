@@ -1,6 +1,8 @@
 // z6sim's command line.
 #pragma once
 
+#include "service/command_line.h"
+
 #include <netinet/in.h>
 
 #include <cstdint>
@@ -24,11 +26,7 @@ struct Options {
     std::uint16_t port = 0;           // default: $DQM_TCP_PORT, else 5502; 0: any free port
 };
 
-// A bad command line or environment; the message says what and why.
-class OptionError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using OptionError = service::OptionError;
 
 // args without the program name. Reads DQM_USB_BUS_DIR and DQM_TCP_PORT
 // for what the command line leaves out. Throws OptionError.
