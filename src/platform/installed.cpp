@@ -1,11 +1,13 @@
-// Selection of the clock and console in use; shared by every platform.
+// Selection of the clock, console and sockets in use; shared by every platform.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/sockets.h"
 
 namespace platform {
 namespace {
 Clock* installedClock = nullptr;
 Console* installedConsole = nullptr;
+Sockets* installedSockets = nullptr;
 }  // namespace
 
 Clock& clock() { return installedClock ? *installedClock : systemClock(); }
@@ -21,6 +23,14 @@ Console& console() { return installedConsole ? *installedConsole : systemConsole
 Console* installConsole(Console* console) {
     Console* previous = installedConsole;
     installedConsole = console;
+    return previous;
+}
+
+Sockets& sockets() { return installedSockets ? *installedSockets : systemSockets(); }
+
+Sockets* installSockets(Sockets* sockets) {
+    Sockets* previous = installedSockets;
+    installedSockets = sockets;
     return previous;
 }
 

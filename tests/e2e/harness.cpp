@@ -37,6 +37,16 @@ Z6Sim::Z6Sim(const fs::path& bus, const fs::path& state, std::vector<std::string
     if (const auto line = process_->waitForLine("z6sim: usb ", 0)) usbPath_ = line->substr(line->find('/'));
 }
 
+TestServerProcess::TestServerProcess(const fs::path& dir, std::uint16_t port, std::vector<std::string> extra)
+    : database_(dir / "dqtest-server.db") {
+    std::vector<std::string> args = {"--db", database_.string(), "--port", std::to_string(port)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    process_ = std::make_unique<SimProcess>(DQTEST_SERVER_PROGRAM, args);
+    ready_ = process_->waitForLine("dqtest-server: ready", kStartMs).has_value();
+    if (const auto line = process_->waitForLine("dqtest-server: listening 127.0.0.1:", 0))
+        port_ = static_cast<std::uint16_t>(std::stoi(line->substr(line->rfind(':') + 1)));
+}
+
 const Row* StationResult::row(const std::string& name) const {
     for (const Row& r : rows)
         if (r.name == name) return &r;

@@ -45,6 +45,26 @@ private:
     std::string usbPath_;
 };
 
+// A running dqtest-server with its database in dir, on the station's fixed
+// port 5001 (the tests that use it take turns at that port) unless another
+// is given (0: any free one).
+class TestServerProcess {
+public:
+    explicit TestServerProcess(const fs::path& dir, std::uint16_t port = 5001, std::vector<std::string> extra = {});
+
+    bool ready() const { return ready_; }
+    std::uint16_t port() const { return port_; }
+    fs::path database() const { return database_; }
+    SimProcess& process() { return *process_; }
+    std::string output() { return process_->output(); }
+
+private:
+    std::unique_ptr<SimProcess> process_;
+    fs::path database_;
+    bool ready_ = false;
+    std::uint16_t port_ = 0;
+};
+
 struct Row {
     std::string name;
     ResultState state;

@@ -90,7 +90,7 @@ TEST(HardwareStepsRun, AGoodDevicePassesEveryStep) {
         {"Vs and Current", Passed, "Vs: #V, Is: #A", {5.05, 0.215}},
         {"Vmux", Passed, "Vm+: #V, Vm-: #V", {12.52, -12.47}},
         {"Startup DAQ Settings", Passed, "Factory settings detected", {}},
-        {"Device Name", Passed, "Name: My_Z6_0000", {}},  // the default serial ends in 0000
+        {"Device Name", Passed, "Name: My_Z6_0002", {}},  // the first serial the server gives out
         {"Temperature Sensor", Passed, "Tin: #K, Tex: #K", {301.2, 298.15}},
         {"DAC Test", Passed, "All tests passed.", {}},
         {"Reset", Passed, "Soft reset issued", {}},
@@ -149,7 +149,7 @@ TEST(HardwareStepsRun, EachFaultGivesItsRowsStateAndDetails) {
         {"dacs-swapped", kDefault, {"DAC Test", Fatal, "DAC0 0x2000 Error: #, ", {3.71}}},
         {"startup-not-factory", kDefault, {"Startup DAQ Settings", Passed, "Changed to factory settings", {}}},
         {"startup-not-factory", kNoRestore, {"Startup DAQ Settings", Warning, "non-Factory settings detected", {}}},
-        {"device-name-stale", kDefault, {"Device Name", Passed, "Name: My_Z6_0000", {}}},
+        {"device-name-stale", kDefault, {"Device Name", Passed, "Name: My_Z6_0002", {}}},
         {"clock-behind", kDefault, {"System Time", Passed, "delta: -3 . Set to: *", {}}},
         {"clock-behind", kNoSetClock, {"System Time", Passed, "Z6: *, delta: -3", {}}},
         {"osc-failure", kDefault, {"Self Diagnostic", Fatal, "Main OSC Failure. (2950)", {}}},

@@ -1,12 +1,14 @@
 #include "support/station_run.h"
 
 #include "support/recording_console.h"
+#include "support/redirected_sockets.h"
 #include "support/scoped_clock.h"
 #include "support/station_files.h"
 #include "support/temp_dir.h"
 
 #include "inprocess_bus.h"
 #include "sequencer/test_suite.h"
+#include "testserver/server.h"
 #include "z6/scenario.h"
 #include "z6/z6_model.h"
 
@@ -37,7 +39,18 @@ StationRun runStation(const std::string& scenario, const StationOptions& options
     ScopedClock<> clock;
     RecordingConsole console;
     z6::Z6Model model(z6::loadScenario(scenario), clock.clock);
+    if (!options.deviceState.empty()) model.loadState(options.deviceState);
     if (options.prepare) options.prepare(model);
+
+    std::optional<TempDir> freshDatabase;
+    if (options.database.empty()) freshDatabase.emplace("database");
+    testserver::Config config;
+    config.port = 0;
+    config.database = options.database.empty() ? freshDatabase->path() / "dqtest-server.db" : options.database;
+    config.log = [](std::string_view) {};
+    testserver::Server server(config);
+    RedirectedSockets sockets(server.start());
+
     z6::InProcessBus bus;
     bus.plugUsb(model);
     std::optional<TempDir> emptyDirectory;
@@ -67,6 +80,7 @@ StationRun runStation(const std::string& scenario, const StationOptions& options
     DQM_Close(suite->context.usbHandle);
     DQM_Close(suite->context.ethHandle);
     DQM_Close(suite->context.wifiHandle);
+    if (!options.deviceState.empty()) model.saveState(options.deviceState);
     return run;
 }
 

@@ -1,6 +1,8 @@
 // A whole station run in process: the complete TestSuite with the given
 // station flags, against a Z6 model loaded with a named scenario, on a
-// virtual clock. Every sleep is virtual, so a full run takes milliseconds.
+// virtual clock, with the factory test server on a free loopback port in
+// threads of this process. Every sleep is virtual, so a full run takes
+// milliseconds.
 #pragma once
 
 #include "sequencer/result_state.h"
@@ -48,6 +50,14 @@ struct StationOptions {
     // A fresh working directory holds what a factory station's does
     // (support/station_files.h). False: nothing.
     bool stationFiles = true;
+
+    // The test server's database, kept after the run for the test to read;
+    // empty: a fresh one, gone after the run.
+    std::filesystem::path database = {};
+    // The device's flash and settings are loaded from here before the run
+    // (factory-new when it is empty) and saved here after it, so that a
+    // second run meets the device the first one left, powered up again.
+    std::filesystem::path deviceState = {};
 };
 
 StationRun runStation(const std::string& scenario, const StationOptions& options = {});
