@@ -38,8 +38,7 @@ int statusResult(std::int32_t status) {
 // The device id as the reports carry it: 16 lower-case hexadecimal digits.
 template <std::size_t Size>
 void appendDeviceId(MessageBuffer<Size>& message, std::uint64_t deviceId) {
-    for (int byte = 7; byte >= 0; --byte)
-        message.appendFormat("%02x", static_cast<unsigned>(deviceId >> (8 * byte) & 0xFF));
+    message.appendFormat("%016llx", static_cast<unsigned long long>(deviceId));
 }
 
 }  // namespace

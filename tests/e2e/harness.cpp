@@ -22,6 +22,17 @@ std::string trimRight(std::string text) {
     return text;
 }
 
+StationResult runProgram(const char* program, const std::vector<std::string>& arguments, const fs::path& stationDir,
+                         const fs::path& busDir, std::uint16_t tcpPort, std::chrono::seconds timeout) {
+    SimProcess station(program, arguments,
+                       {stationDir, {{"DQM_USB_BUS_DIR", busDir.string()}, {"DQM_TCP_PORT", std::to_string(tcpPort)}}});
+    const std::optional<int> status =
+        station.waitExit(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(timeout).count()));
+    StationResult result = parseConsole(station.output());
+    result.exitStatus = status.value_or(-1);
+    return result;
+}
+
 }  // namespace
 
 Z6Sim::Z6Sim(const fs::path& bus, const fs::path& state, std::vector<std::string> extra) {
@@ -76,21 +87,6 @@ StationResult parseConsole(const std::string& console) {
     }
     return result;
 }
-
-namespace {
-
-StationResult runProgram(const char* program, const std::vector<std::string>& arguments, const fs::path& stationDir,
-                         const fs::path& busDir, std::uint16_t tcpPort, std::chrono::seconds timeout) {
-    SimProcess station(program, arguments,
-                       {stationDir, {{"DQM_USB_BUS_DIR", busDir.string()}, {"DQM_TCP_PORT", std::to_string(tcpPort)}}});
-    const std::optional<int> status =
-        station.waitExit(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(timeout).count()));
-    StationResult result = parseConsole(station.output());
-    result.exitStatus = status.value_or(-1);
-    return result;
-}
-
-}  // namespace
 
 StationResult runStation(const fs::path& stationDir, const fs::path& busDir, std::uint16_t tcpPort,
                          std::chrono::seconds timeout) {

@@ -17,13 +17,6 @@ namespace {
 
 using testing_support::ModelDevice;
 
-std::size_t readsOf(const ModelDevice& device, std::uint16_t address) {
-    std::size_t reads = 0;
-    for (const auto& request : device.traffic.requests())
-        for (const auto& frame : request.frames) reads += !frame.write && frame.address == address;
-    return reads;
-}
-
 TEST(AnalogTest, WithoutTheJigNothingIsSent) {
     testing_support::ScriptedDevice device;  // any request would fail the test
     TestContext context;
@@ -63,7 +56,7 @@ TEST(AnalogTest, EveryRowRunsAndTheFirstOutOfToleranceIsNamed) {
         EXPECT_EQ(analogTestStep(&context), 0) << c.what;
         EXPECT_EQ(context.resultState, c.state) << c.what;
         EXPECT_STREQ(context.details, c.details) << c.what;
-        EXPECT_EQ(readsOf(device, 2), 4u) << c.what << ": channel 1's rows run too";
+        EXPECT_EQ(device.traffic.reads(2), 4u) << c.what << ": channel 1's rows run too";
     }
 }
 

@@ -48,16 +48,6 @@ void pinRaw(ModelDevice& device, std::vector<std::uint32_t> values, int failAt =
         });
 }
 
-// The values written to a 16-bit register, in order.
-std::vector<std::uint16_t> u16Writes(const ModelDevice& device, std::uint16_t address) {
-    std::vector<std::uint16_t> values;
-    for (const auto& request : device.traffic.requests())
-        for (const auto& frame : request.frames)
-            if (frame.write && frame.address == address && frame.data.size() == 2)
-                values.push_back(static_cast<std::uint16_t>(frame.data[0] << 8 | frame.data[1]));
-    return values;
-}
-
 z6::Scenario withDiagnosticCode(std::uint16_t code) {
     z6::Scenario scenario;
     scenario.faults.diagnosticCode = code;
@@ -92,7 +82,7 @@ TEST(SelfDiagnostic, AGoodDeviceInTheJigBalancesBothRoundsAndLeavesLine5High) {
     EXPECT_EQ(got.returned, 0);
     EXPECT_EQ(got.state, Passed);
     EXPECT_EQ(got.details, "No problems detected.");
-    EXPECT_EQ(u16Writes(device, kLine5), (std::vector<std::uint16_t>{1, 0, 1}));
+    EXPECT_EQ(device.traffic.u16Writes(kLine5), (std::vector<std::uint16_t>{1, 0, 1}));
     const std::size_t tries = device.traffic.u32Writes(kStimulus).size();
     EXPECT_GE(tries, 15u);
     EXPECT_LE(tries, 40u);

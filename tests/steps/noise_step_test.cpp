@@ -40,20 +40,20 @@ struct NoisyInput {
     std::uint32_t base = 0x800000;
     int failAt = 0;
     int reads = 0;
+    int attempt = 0;  // a new one begins with set 1 after another set
+    int lastSet = 0;
 };
 
 std::shared_ptr<NoisyInput> attach(ModelDevice& device, NoisyInput input) {
     auto state = std::make_shared<NoisyInput>(std::move(input));
-    auto attempt = std::make_shared<int>(0);
-    auto lastSet = std::make_shared<int>(0);
     z6::RegisterMap& registers = device.model.registers();
-    registers.onRead(kRaw15, [state, attempt, lastSet, &registers](std::span<std::uint8_t> block) {
+    registers.onRead(kRaw15, [state, &registers](std::span<std::uint8_t> block) {
         const int set = configuredSet(registers);
-        if (set == 1 && *lastSet != 1) ++*attempt;
-        *lastSet = set;
+        if (set == 1 && state->lastSet != 1) ++state->attempt;
+        state->lastSet = set;
         ++state->reads;
         if (state->failAt != 0 && state->reads >= state->failAt) return z6::DeviceError::AnalogSettingInvalid;
-        z6::storeU32(block.data(), state->base + (state->reads % 2 ? state->span(*attempt, set) : 0));
+        z6::storeU32(block.data(), state->base + (state->reads % 2 ? state->span(state->attempt, set) : 0));
         return z6::DeviceError::None;
     });
     return state;

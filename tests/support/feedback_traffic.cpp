@@ -71,6 +71,22 @@ std::vector<FeedbackTraffic::U32Write> FeedbackTraffic::u32Writes(std::uint16_t 
     return found;
 }
 
+std::vector<std::uint16_t> FeedbackTraffic::u16Writes(std::uint16_t address) const {
+    std::vector<std::uint16_t> found;
+    for (const FeedbackRequest& request : requests_)
+        for (const FeedbackFrame& frame : request.frames)
+            if (frame.write && frame.address == address && frame.data.size() == 2)
+                found.push_back(static_cast<std::uint16_t>(frame.data[0] << 8 | frame.data[1]));
+    return found;
+}
+
+std::size_t FeedbackTraffic::reads(std::uint16_t address) const {
+    std::size_t count = 0;
+    for (const FeedbackRequest& request : requests_)
+        for (const FeedbackFrame& frame : request.frames) count += !frame.write && frame.address == address;
+    return count;
+}
+
 std::vector<FlashAccess> pageErases(std::uint32_t key, std::uint32_t start, std::uint32_t count) {
     std::vector<FlashAccess> erases;
     for (std::uint32_t i = 0; i < count; ++i) erases.push_back({key, start + 4096 * i, 0});

@@ -48,6 +48,10 @@ public:
         std::uint32_t tick;
     };
     std::vector<U32Write> u32Writes(std::uint16_t address) const;
+    // The 16-bit values written to a register, in order.
+    std::vector<std::uint16_t> u16Writes(std::uint16_t address) const;
+    // How many reads began at a register.
+    std::size_t reads(std::uint16_t address) const;
 
 private:
     std::vector<FeedbackRequest> requests_;

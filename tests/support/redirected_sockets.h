@@ -20,7 +20,7 @@ public:
 
     int startup(std::uint16_t requested, std::uint16_t& granted) override {
         ++startups;
-        if (startupFails) return 10091;
+        if (startupFails) return kLibraryNotReady;
         const int result = system().startup(requested, granted);
         if (grantedVersion != 0) granted = grantedVersion;
         return result;
@@ -47,6 +47,7 @@ public:
     int startups = 0;
 
 private:
+    static constexpr int kLibraryNotReady = 10091;  // what a socket library that will not start reports
     static platform::Sockets& system() { return platform::systemSockets(); }
     std::uint16_t port_;
     platform::Sockets* previous_;

@@ -1,5 +1,7 @@
 #include "history_printer.h"
 
+#include "wire_text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -11,18 +13,8 @@ namespace dqtest_server {
 namespace {
 
 using testserver::History;
-
-std::string hex(std::uint64_t value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
-std::string station(std::uint32_t id) {
-    char text[12];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(id));
-    return text;
-}
+using testserver::hexValue;
+using testserver::stationText;
 
 std::string localTime(std::int64_t seconds) {
     const std::time_t time = static_cast<std::time_t>(seconds);
@@ -48,18 +40,19 @@ std::string latin1ToUtf8(const std::string& text) {
 }
 
 std::string allocationValue(const testserver::Allocation& allocation) {
-    if (allocation.kind == "serial") return std::to_string(allocation.value) + " (" + hex(allocation.value, 16) + ")";
-    return hex(allocation.value, 12);
+    if (allocation.kind == "serial")
+        return std::to_string(allocation.value) + " (" + hexValue(allocation.value, 16) + ")";
+    return hexValue(allocation.value, 12);
 }
 
 std::string origin(std::int64_t time, std::uint32_t stationId, const std::string& peer) {
-    return localTime(time) + "  station " + station(stationId) + "  " + peer;
+    return localTime(time) + "  station " + stationText(stationId) + "  " + peer;
 }
 
 }  // namespace
 
 void printHistoryText(std::ostream& out, std::uint64_t deviceId, const History& history) {
-    out << "device " << deviceId << " (" << hex(deviceId, 16) << ")\n";
+    out << "device " << deviceId << " (" << hexValue(deviceId, 16) << ")\n";
     out << "allocations, newest first:\n";
     if (history.allocations.empty()) out << "  none\n";
     for (const auto& allocation : history.allocations) {
@@ -92,8 +85,8 @@ void printHistoryJson(std::ostream& out, std::uint64_t deviceId, const History& 
     for (const auto& allocation : history.allocations) {
         allocations.push_back({{"kind", allocation.kind},
                                {"value", allocation.value},
-                               {"hex", hex(allocation.value, allocation.kind == "serial" ? 16 : 12)},
-                               {"station", station(allocation.stationId)},
+                               {"hex", hexValue(allocation.value, allocation.kind == "serial" ? 16 : 12)},
+                               {"station", stationText(allocation.stationId)},
                                {"peer", allocation.peer},
                                {"time", allocation.time}});
     }
@@ -102,7 +95,7 @@ void printHistoryJson(std::ostream& out, std::uint64_t deviceId, const History& 
         json rows = json::array();
         for (const auto& row : run.rows) rows.push_back(latin1ToUtf8(row.text));
         runs.push_back({{"kind", run.kind},
-                        {"station", station(run.stationId)},
+                        {"station", stationText(run.stationId)},
                         {"peer", run.peer},
                         {"time", run.time},
                         {"raw", latin1ToUtf8(run.raw)},
@@ -117,14 +110,14 @@ void printHistoryJson(std::ostream& out, std::uint64_t deviceId, const History& 
                               {"value", point.value ? json(*point.value) : json(nullptr)},
                               {"text", latin1ToUtf8(point.text)}});
         }
-        calibrations.push_back({{"station", station(calibration.stationId)},
+        calibrations.push_back({{"station", stationText(calibration.stationId)},
                                 {"peer", calibration.peer},
                                 {"time", calibration.time},
                                 {"raw", latin1ToUtf8(calibration.raw)},
                                 {"points", points}});
     }
     const json document = {{"device", deviceId},
-                           {"hex", hex(deviceId, 16)},
+                           {"hex", hexValue(deviceId, 16)},
                            {"allocations", allocations},
                            {"runs", runs},
                            {"calibrations", calibrations}};

@@ -11,11 +11,10 @@ constexpr std::uint8_t kAllInputs[2 * dio::kPorts] = {};
 
 // Every line an input; with driveLow >= 0, that line then driven low.
 std::int32_t setLines(std::int32_t handle, int driveLow) {
-    MbfbOperation ops[] = {
-        MbfbOperation(dio::kDirection, dio::kPorts, kAllInputs),
-        MbfbOperation(dio::kLine + driveLow, 1, kMbfbU16, 0.0),
-    };
-    return mbfbTransact(handle, driveLow < 0 ? 1 : 2, ops);
+    MbfbOperation ops[2] = {MbfbOperation(dio::kDirection, dio::kPorts, kAllInputs)};
+    if (driveLow < 0) return mbfbTransact(handle, 1, ops);
+    ops[1] = MbfbOperation(dio::kLine + driveLow, 1, kMbfbU16, 0.0);
+    return mbfbTransact(handle, 2, ops);
 }
 
 // The levels of all lines as one mask; for ports of their nominal width
