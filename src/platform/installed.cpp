@@ -1,6 +1,8 @@
-// Selection of the clock, console and sockets in use; shared by every platform.
+// Selection of the clock, console, sockets and serial ports in use; shared by
+// every platform.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/serial_port.h"
 #include "platform/sockets.h"
 
 namespace platform {
@@ -8,6 +10,7 @@ namespace {
 Clock* installedClock = nullptr;
 Console* installedConsole = nullptr;
 Sockets* installedSockets = nullptr;
+SerialPorts* installedSerialPorts = nullptr;
 }  // namespace
 
 Clock& clock() { return installedClock ? *installedClock : systemClock(); }
@@ -31,6 +34,14 @@ Sockets& sockets() { return installedSockets ? *installedSockets : systemSockets
 Sockets* installSockets(Sockets* sockets) {
     Sockets* previous = installedSockets;
     installedSockets = sockets;
+    return previous;
+}
+
+SerialPorts& serialPorts() { return installedSerialPorts ? *installedSerialPorts : systemSerialPorts(); }
+
+SerialPorts* installSerialPorts(SerialPorts* ports) {
+    SerialPorts* previous = installedSerialPorts;
+    installedSerialPorts = ports;
     return previous;
 }
 
